@@ -1,0 +1,21 @@
+// The three band stages: Momentum on the low band, the tube shaper on the mid band and
+// the 172 Sieve ripple on the high band. Stateless apart from the low-band peak follower.
+#pragma once
+
+#include "engine/engine_state.h"
+
+// Boosts the low band with its own level, follows the boosted peak and softly limits
+// above 0.7. A non-finite value leaves the follower where it was.
+double momentumStage(double x, double momentum, double& lowPeak, double lowPeakRelease);
+
+// The tube stage's rate-dependent constant w = 2π·1000/fs.
+double tubeRateConstant(double fs);
+
+double tubeStage(double m, double drive, double tubeBias, double crestSoftener,
+                 double lfoDepth, double levelCubic, double levelSquare, double fs);
+
+// Called only while 172 Sieve is above 0.01.
+double sieveStage(double h, double sieve);
+
+constexpr double stageThreshold = 0.01;  // 172 Sieve and 580 Glue act only above this
+constexpr double tubeSilenceThreshold = 1e-12;

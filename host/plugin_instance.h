@@ -1,0 +1,71 @@
+// The per-instance record handed to the host, and the module-wide state shared by all
+// instances of one loaded library.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <type_traits>
+
+#include "engine/engine_state.h"
+#include "engine/parameter_index.h"
+#include "host/vst2_abi.h"
+
+struct PluginInstance {
+    AEffect effect;  // first, so the instance and its AEffect share one address
+    audioMasterCallback hostCallback;
+    // Written by the host and the editor, read once per block by the audio thread:
+    // relaxed atomics, which compile to plain loads and stores.
+    std::atomic<float> parameters[parameterCount];
+    double sampleRate;
+    std::atomic<bool> bypassed;
+    std::atomic<void*> editorWindow;
+    ERect editorRect;
+    int32_t dragIndex;
+    int32_t dragStartY;
+    float dragStartValue;
+    float animationPhase;
+    EngineState engine;
+};
+
+static_assert(std::is_standard_layout_v<PluginInstance>);
+static_assert(offsetof(PluginInstance, effect) == 0);
+static_assert(std::atomic<float>::is_always_lock_free && sizeof(std::atomic<float>) == 4);
+static_assert(std::atomic<bool>::is_always_lock_free && sizeof(std::atomic<bool>) == 1);
+
+struct ModuleState {
+    void* moduleHandle = nullptr;
+    int32_t instanceCount = 0;
+    uintptr_t gdiplusToken = 0;
+    bool editorClassRegistered = false;
+    // Scanners create and close instances on several threads at once; the audio path
+    // never takes this.
+    std::mutex lock;
+};
+
+extern ModuleState moduleState;
+
+inline PluginInstance* instanceOf(AEffect* effect) {
+    return effect ? static_cast<PluginInstance*>(effect->object) : nullptr;
+}
+
+inline float loadParameter(const PluginInstance& instance, int index) {
+    return instance.parameters[index].load(std::memory_order_relaxed);
+}
+
+extern "C" AEffect* VSTPluginMain(audioMasterCallback hostCallback);
+
+// The close sequence of effClose: destroys an open editor, counts the instance out, shuts
+// GDI+ down after the last one and frees the record.
+void closeInstance(PluginInstance* instance);
+
+// The library's attach and detach handling, called by DllMain on Windows.
+void moduleAttach(void* moduleHandle);
+void moduleDetach();
+
+// Prepares the engine and records the rate it used.
+void prepareInstance(PluginInstance& instance, double rate);
+
+// Repaints an open editor window, if any.
+void invalidateEditor(PluginInstance& instance);
