@@ -82,12 +82,6 @@ extern "C" VELMORA_EXPORT AEffect* VSTPluginMain(
     return &instance->effect;
 }
 
-#ifndef _WIN32
-// "main" is the same function under the name older hosts look for. The Windows build
-// names that alias in its module definition file instead.
-extern "C" AEffect* velmoraMainAlias(audioMasterCallback hostCallback) __asm__("main")
-    __attribute__((alias("VSTPluginMain"), visibility("default")));
-#endif
 
 void closeInstance(PluginInstance* instance) {
     void* window = instance->editorWindow.load(std::memory_order_relaxed);

@@ -1,0 +1,63 @@
+#include "recording_platform.h"
+
+#include <cstdio>
+
+namespace {
+
+RecordingPlatform& rec() { return *RecordingPlatform::current(); }
+
+std::string hex(const void* p) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%p", p);
+    return text;
+}
+
+void startGdiplus(uintptr_t* token) {
+    rec().calls.push_back("GdiplusStartup");
+    *token = rec().nextToken;
+}
+void shutdownGdiplus(uintptr_t token) {
+    rec().calls.push_back("GdiplusShutdown " + std::to_string(token));
+}
+void disableThreadLibraryCalls(void* module) {
+    rec().calls.push_back("DisableThreadLibraryCalls " + hex(module));
+}
+bool isWindow(void* window) {
+    rec().calls.push_back("IsWindow");
+    return rec().isLive(window);
+}
+void destroyWindow(void* window) {
+    rec().calls.push_back("DestroyWindow");
+    RecordingPlatform& r = rec();
+    for (size_t i = 0; i < r.liveWindows.size(); ++i) {
+        if (r.liveWindows[i] != window) continue;
+        // The window procedure's WM_DESTROY: it clears the handle only if it is its own.
+        PluginInstance* owner = r.windowOwners[i];
+        void* expected = window;
+        owner->editorWindow.compare_exchange_strong(expected, nullptr);
+        r.forgetWindow(window);
+        return;
+    }
+}
+void invalidateWindow(void*) { rec().calls.push_back("InvalidateRect"); }
+void registerEditorClass(void* module) { rec().calls.push_back("RegisterClassExA " + hex(module)); }
+void unregisterEditorClass(void* module) {
+    rec().calls.push_back("UnregisterClassA " + hex(module));
+}
+void* createEditorWindow(PluginInstance* instance, void* parent, void*) {
+    rec().calls.push_back("CreateWindowExA");
+    if (!parent) return nullptr;  // a child window needs a parent
+    void* window = reinterpret_cast<void*>(rec().nextWindow++);
+    rec().liveWindows.push_back(window);
+    rec().windowOwners.push_back(instance);
+    return window;
+}
+
+const PlatformSeam recordingSeam{true,          startGdiplus,        shutdownGdiplus,
+                                 disableThreadLibraryCalls, isWindow, destroyWindow,
+                                 invalidateWindow, registerEditorClass, unregisterEditorClass,
+                                 createEditorWindow};
+
+}  // namespace
+
+const PlatformSeam& RecordingPlatform::seam() { return recordingSeam; }
