@@ -29,26 +29,30 @@ double limitedDesignFrequency(double f, double fs) {
     return limited;
 }
 
-void designLowPass(FilterSection& section, double f, double fs) {
+namespace {
+
+// The second-order Butterworth pair: low-pass and high-pass differ only in the sign of the
+// cosine in the numerator and of b1.
+void designButterworth(FilterSection& section, double f, double fs, bool highPass) {
     const SineCosine sc = designAngle(f, fs);
     const double alpha = sc.sine / butterworthDivisor;
     const double a0 = alpha + 1.0;
-    section.b0 = ((1.0 - sc.cosine) * 0.5) / a0;
-    section.b1 = (1.0 - sc.cosine) / a0;
+    const double numerator = highPass ? 1.0 + sc.cosine : 1.0 - sc.cosine;
+    section.b0 = (numerator * 0.5) / a0;
+    section.b1 = (highPass ? -numerator : numerator) / a0;
     section.b2 = section.b0;
     section.a1 = (-2.0 * sc.cosine) / a0;
     section.a2 = (1.0 - alpha) / a0;
 }
 
+}  // namespace
+
+void designLowPass(FilterSection& section, double f, double fs) {
+    designButterworth(section, f, fs, false);
+}
+
 void designHighPass(FilterSection& section, double f, double fs) {
-    const SineCosine sc = designAngle(f, fs);
-    const double alpha = sc.sine / butterworthDivisor;
-    const double a0 = alpha + 1.0;
-    section.b0 = ((1.0 + sc.cosine) * 0.5) / a0;
-    section.b1 = -(1.0 + sc.cosine) / a0;
-    section.b2 = section.b0;
-    section.a1 = (-2.0 * sc.cosine) / a0;
-    section.a2 = (1.0 - alpha) / a0;
+    designButterworth(section, f, fs, true);
 }
 
 void designPeaking(FilterSection& section, double f, double fs) {
