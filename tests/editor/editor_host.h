@@ -42,19 +42,30 @@ inline PluginLibrary& pluginLibrary() {
 
 inline constexpr const char* editorClassName = "TolvanVelmoraEditorWndClass";
 
-inline HWND createHostWindow(int width, int height) {
-    static const bool registered = [] {
+// The one top-level window of the program, kept to the end: under Wine without a window
+// manager, destroying a top-level window waits seconds for X, a child window does not.
+inline HWND testFrame() {
+    static const HWND frame = [] {
         WNDCLASSEXA windowClass{};
         windowClass.cbSize = sizeof windowClass;
         windowClass.lpfnWndProc = DefWindowProcA;
         windowClass.hInstance = GetModuleHandleA(nullptr);
         windowClass.lpszClassName = "VelmoraTestHost";
-        return RegisterClassExA(&windowClass) != 0;
+        RegisterClassExA(&windowClass);
+        // Frameless, at the screen's origin, so all of it is on screen.
+        return CreateWindowExA(0, "VelmoraTestHost", "test frame",
+                               WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1024, 768, nullptr,
+                               nullptr, GetModuleHandleA(nullptr), nullptr);
     }();
-    if (!registered) return nullptr;
-    // A frameless window at the screen's origin, so the whole editor is on screen.
-    return CreateWindowExA(0, "VelmoraTestHost", "test host", WS_POPUP | WS_VISIBLE, 0, 0,
-                           width, height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    return frame;
+}
+
+// The host's own window for the editor, at the frame's top left.
+inline HWND createHostWindow(int width, int height) {
+    if (!testFrame()) return nullptr;
+    return CreateWindowExA(0, "VelmoraTestHost", "test host",
+                           WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, width,
+                           height, testFrame(), nullptr, GetModuleHandleA(nullptr), nullptr);
 }
 
 inline void pumpMessages() {

@@ -94,8 +94,9 @@ TEST_F(EditorPaintTest, BackgroundScrewsAndScreen) {
     // Screws: 10 x 10 circles 12 pixels in from each corner.
     for (const POINT screw : {POINT{17, 17}, POINT{823, 17}, POINT{17, 503}, POINT{823, 503}}) {
         EXPECT_TRUE(closeTo(pixels.at(screw.x, screw.y), 0x2d3241, 2)) << screw.x << ", " << screw.y;
-        const int inward = screw.x < 420 ? 20 : -20;
-        EXPECT_TRUE(closeTo(pixels.at(screw.x, screw.y + 8), pixels.at(screw.x + inward, screw.y + 8), 1));
+        // Just below the screw, the background as at the panel's edge.
+        const int edge = screw.x < 420 ? 5 : 835;
+        EXPECT_TRUE(closeTo(pixels.at(screw.x, screw.y + 8), pixels.at(edge, screw.y + 8), 1));
     }
     EXPECT_TRUE(closeTo(pixels.at(9, 17), pixels.at(5, 17), 1));
     // The screen x 260..580, y 85..260, with its faint gold frame.
