@@ -1,5 +1,6 @@
 #include "editor/knob_drawing.h"
 
+#include "editor/gdiplus_objects.h"
 #include "editor/panel_layout.h"
 
 using namespace Gdiplus;
@@ -22,46 +23,31 @@ void drawKnob(GpGraphics* graphics, int32_t centreX, int32_t centreY, int32_t ra
                                  LinearGradientModeForwardDiagonal, WrapModeTile, &bodyBrush);
     GdipFillEllipseI(graphics, bodyBrush, bodyX, bodyY, bodySize, bodySize);
 
-    GpPen* rimPen = nullptr;
-    GdipCreatePen1(0x78ffffff, 1.5f, UnitWorld, &rimPen);
+    GpPen* rimPen = createPen(0x78ffffff, 1.5f);
     GdipDrawEllipseI(graphics, rimPen, bodyX, bodyY, bodySize, bodySize);
 
-    GpPen* trackPen = nullptr;
-    GdipCreatePen1(0x3cffffff, 4.0f, UnitWorld, &trackPen);
+    // The scale runs 240 degrees clockwise from 150 (lower left) over the top.
+    GpPen* trackPen = createPen(0x3cffffff, 4.0f);
     GdipDrawArcI(graphics, trackPen, arcX, arcY, arcSize, arcSize, 150.0f, 240.0f);
-
-    GpPen* valuePen = nullptr;
-    GdipCreatePen1(accent, 4.5f, UnitWorld, &valuePen);
+    GpPen* valuePen = createPen(accent, 4.5f);
     GdipDrawArcI(graphics, valuePen, arcX, arcY, arcSize, arcSize, 150.0f,
                  valueArcSweep(knobValue));
 
-    GpPen* pointerPen = nullptr;
-    GdipCreatePen1(0xffffffff, 2.5f, UnitWorld, &pointerPen);
+    // The cap then hides the pointer's inner part, leaving a tick short of the arcs.
+    GpPen* pointerPen = createPen(0xffffffff, 2.5f);
     const PanelPoint tip = pointerEnd(centreX, centreY, radius, knobValue);
     GdipDrawLine(graphics, pointerPen, static_cast<float>(centreX), static_cast<float>(centreY),
                  tip.x, tip.y);
-
-    GpSolidFill* capBrush = nullptr;
-    GdipCreateSolidFill(0xff0f1219, &capBrush);
+    GpSolidFill* capBrush = createSolidBrush(0xff0f1219);
     GdipFillEllipseI(graphics, capBrush, centreX - capRadius, centreY - capRadius,
                      2 * radius - 36, 2 * radius - 36);
 
-    GpFontFamily* family = nullptr;
-    GdipCreateFontFamilyFromName(L"Inter", nullptr, &family);
-    GpFont* captionFont = nullptr;
-    GdipCreateFont(family, 10.0f, FontStyleBold, UnitPixel, &captionFont);
-    GpFont* valueFont = nullptr;
-    GdipCreateFont(family, 11.5f, FontStyleRegular, UnitPixel, &valueFont);
-    GpStringFormat* format = nullptr;
-    GdipCreateStringFormat(0, LANG_NEUTRAL, &format);
-    GdipSetStringFormatAlign(format, StringAlignmentCenter);
-    GdipSetStringFormatLineAlign(format, StringAlignmentCenter);
-
-    GpSolidFill* captionBrush = nullptr;
-    GdipCreateSolidFill(0xdcc8d2e6, &captionBrush);
-    GpSolidFill* valueBrush = nullptr;
-    GdipCreateSolidFill(accent, &valueBrush);
-
+    GpFontFamily* family = createFamily(L"Inter");
+    GpFont* captionFont = createFont(family, 10.0f, FontStyleBold);
+    GpFont* valueFont = createFont(family, 11.5f, FontStyleRegular);
+    GpStringFormat* format = createCentredFormat(true);
+    GpSolidFill* captionBrush = createSolidBrush(0xdcc8d2e6);
+    GpSolidFill* valueBrush = createSolidBrush(accent);
     drawTextAt(graphics, caption, captionFont, captionBrush, format,
                static_cast<float>(centreX), static_cast<float>(centreY + radius + 14));
     drawTextAt(graphics, valueText, valueFont, valueBrush, format,

@@ -2,6 +2,7 @@
 
 #include <gdiplus.h>
 
+#include "editor/gdiplus_objects.h"
 #include "editor/knob_drawing.h"
 #include "editor/panel_layout.h"
 #include "host/plugin_instance.h"
@@ -24,8 +25,7 @@ void drawTransferCurve(GpGraphics* graphics, float drive, float bias) {
         const PanelPoint p = transferCurvePoint(n, drive, bias);
         points[n] = PointF(p.x, p.y);
     }
-    GpPen* curvePen = nullptr;
-    GdipCreatePen1(0xffffaf3c, 2.2f, UnitWorld, &curvePen);
+    GpPen* curvePen = createPen(0xffffaf3c, 2.2f);
     GdipDrawCurve(graphics, curvePen, points, curvePointCount);
     GdipDeletePen(curvePen);
 }
@@ -64,31 +64,22 @@ void paintPanel(const PluginInstance& instance, HDC paintDC) {
                                  WrapModeTile, &backgroundBrush);
     GdipFillRectangleI(graphics, backgroundBrush, 0, 0, w, h);
 
-    GpSolidFill* screwBrush = nullptr;
-    GdipCreateSolidFill(0xff2d3241, &screwBrush);
+    GpSolidFill* screwBrush = createSolidBrush(0xff2d3241);
     fillScrews(graphics, screwBrush, w, h);
 
-    GpFontFamily* cinzel = nullptr;
-    GdipCreateFontFamilyFromName(L"Cinzel", nullptr, &cinzel);
-    GpFontFamily* inter = nullptr;
-    GdipCreateFontFamilyFromName(L"Inter", nullptr, &inter);
-    GpFont* titleFont = nullptr;
-    GdipCreateFont(cinzel, 18.0f, FontStyleBold, UnitPixel, &titleFont);
-    GpFont* subtitleFont = nullptr;
-    GdipCreateFont(inter, 9.5f, FontStyleBold, UnitPixel, &subtitleFont);
-    GpSolidFill* goldBrush = nullptr;
-    GdipCreateSolidFill(0xfff0cb64, &goldBrush);
-    GpSolidFill* mutedBrush = nullptr;
-    GdipCreateSolidFill(0xb48c96af, &mutedBrush);
+    GpFontFamily* cinzel = createFamily(L"Cinzel");
+    GpFontFamily* inter = createFamily(L"Inter");
+    GpFont* titleFont = createFont(cinzel, 18.0f, FontStyleBold);
+    GpFont* subtitleFont = createFont(inter, 9.5f, FontStyleBold);
+    GpSolidFill* goldBrush = createSolidBrush(0xfff0cb64);
+    GpSolidFill* mutedBrush = createSolidBrush(0xb48c96af);
 
     drawTextAt(graphics, panelTitle, titleFont, goldBrush, nullptr, 28.0f, 20.0f);
     drawTextAt(graphics, panelSubtitle, subtitleFont, mutedBrush, nullptr, 29.0f, 44.0f);
 
-    GpSolidFill* screenBrush = nullptr;
-    GdipCreateSolidFill(0xff0c0f16, &screenBrush);
+    GpSolidFill* screenBrush = createSolidBrush(0xff0c0f16);
     GdipFillRectangleI(graphics, screenBrush, 260, 85, 320, 175);
-    GpPen* framePen = nullptr;
-    GdipCreatePen1(0x50f0cb64, 1.2f, UnitWorld, &framePen);
+    GpPen* framePen = createPen(0x50f0cb64, 1.2f);
     GdipDrawRectangleI(graphics, framePen, 260, 85, 320, 175);
 
     const float drive = loadParameter(instance, parameterDrive);
@@ -109,19 +100,15 @@ void paintPanel(const PluginInstance& instance, HDC paintDC) {
 
     drawTransferCurve(graphics, drive, loadParameter(instance, parameterTubeBias));
 
-    GpFont* readoutFont = nullptr;
-    GdipCreateFont(inter, 10.0f, FontStyleBold, UnitPixel, &readoutFont);
-    GpStringFormat* centred = nullptr;
-    GdipCreateStringFormat(0, LANG_NEUTRAL, &centred);
-    GdipSetStringFormatAlign(centred, StringAlignmentCenter);
+    GpFont* readoutFont = createFont(inter, 10.0f, FontStyleBold);
+    GpStringFormat* centred = createCentredFormat(false);
     char16_t readout[readoutTextSize];
     formatReadout(loadParameter(instance, parameterGlue), drive, readout);
     drawTextAt(graphics, readout, readoutFont, goldBrush, centred, 420.0f, 238.0f);
 
     drawKnobs(graphics, instance);
 
-    GpFont* footerFont = nullptr;
-    GdipCreateFont(inter, 9.0f, FontStyleRegular, UnitPixel, &footerFont);
+    GpFont* footerFont = createFont(inter, 9.0f, FontStyleRegular);
     drawTextAt(graphics, panelFooter, footerFont, mutedBrush, centred,
                static_cast<float>(w) * 0.5f, static_cast<float>(h - 22));
 
