@@ -45,18 +45,7 @@ inline constexpr const char* editorClassName = "TolvanVelmoraEditorWndClass";
 // The one top-level window of the program, kept to the end: under Wine without a window
 // manager, destroying a top-level window waits seconds for X, a child window does not.
 inline HWND testFrame() {
-    static const HWND frame = [] {
-        WNDCLASSEXA windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "VelmoraTestHost";
-        RegisterClassExA(&windowClass);
-        // Frameless, at the screen's origin, so all of it is on screen.
-        return CreateWindowExA(0, "VelmoraTestHost", "test frame",
-                               WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1024, 768, nullptr,
-                               nullptr, GetModuleHandleA(nullptr), nullptr);
-    }();
+    static const HWND frame = createTopLevelWindow("VelmoraTestHost", 1024, 768);
     return frame;
 }
 

@@ -116,10 +116,6 @@ bool writePng(const WindowPixels& pixels, const wchar_t* path) {
     return same;
 }
 
-LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -149,15 +145,7 @@ int main(int argc, char** argv) {
     const int width = rect ? rect->right - rect->left : 840;
     const int height = rect ? rect->bottom - rect->top : 520;
 
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = hostWindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "VelmoraSnapshotHost";
-    RegisterClassExA(&windowClass);
-    HWND host = CreateWindowExA(0, "VelmoraSnapshotHost", "Tolvan Velmora", WS_POPUP | WS_VISIBLE,
-                                0, 0, width, height, nullptr, nullptr, windowClass.hInstance,
-                                nullptr);
+    HWND host = createTopLevelWindow("VelmoraSnapshotHost", width, height);
     if (!host || effect->dispatcher(effect, effEditOpen, 0, 0, host, 0.0f) != 1)
         return fail("the editor did not open");
     HWND editor = GetWindow(host, GW_CHILD);

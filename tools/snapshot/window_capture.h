@@ -1,5 +1,6 @@
-// Reads back what a window shows: its client area copied into a 32-bit top-down bitmap.
-// Used by the snapshot tool and by the editor's tests.
+// A plain host window for the editor, and reading back what a window shows: its client
+// area copied into a 32-bit top-down bitmap. Used by the snapshot tool and by the
+// editor's tests.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +15,19 @@ struct WindowPixels {
 
     uint32_t at(int x, int y) const { return rgb[static_cast<size_t>(y) * width + x]; }
 };
+
+// A frameless visible window at the screen's origin (so all of it is on screen), of a
+// class with the default window procedure that is registered here under className.
+inline HWND createTopLevelWindow(const char* className, int width, int height) {
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = className;
+    RegisterClassExA(&windowClass);
+    return CreateWindowExA(0, className, "Tolvan Velmora", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
+                           0, 0, width, height, nullptr, nullptr, windowClass.hInstance, nullptr);
+}
 
 // Paints anything pending first, then copies the client area from the window's own
 // device context.
