@@ -54,7 +54,7 @@ void addOptions(CLI::App& app, Options& options) {
         ->type_name("FILE");
     app.add_option("-s,--set", options.settings, "set a parameter by name, repeatable")
         ->type_name("NAME=VALUE")
-        ->expected(1)
+        ->allow_extra_args(false)
         ->take_all();
     app.add_option("-b,--block-size", options.blockSize, "frames per processing call")
         ->check(CLI::Range(1, 65536))

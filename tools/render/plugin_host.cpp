@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -131,6 +132,7 @@ PluginModule loadPluginModule(const std::string& path) {
                               (reason ? reason : "unknown reason"));
     }
     void* entry = dlsym(module.handle.get(), "VSTPluginMain");
+    // The pre-2.4 name, still the only export of some builds (DPF's among them).
     if (!entry) entry = dlsym(module.handle.get(), "main");
     if (!entry)
         throw ProcessingError("plug-in library " + inQuotes(path) +
