@@ -112,19 +112,6 @@ TEST_F(EditorMouseTest, EachMoveReportsOnceAndRepaints) {
     EXPECT_EQ(parameter(parameterMix), dragValue(0.25f, 400, 365));
 }
 
-TEST_F(EditorMouseTest, OutputAndBypassAreNeverDragged) {
-    const float output = parameter(parameterOutput);
-    const float bypass = parameter(parameterBypass);
-    for (const KnobEntry& knob : knobTable) {
-        send(WM_LBUTTONDOWN, knob.centreX, knob.centreY, MK_LBUTTON);
-        send(WM_MOUSEMOVE, knob.centreX, knob.centreY - 120, MK_LBUTTON);
-        send(WM_LBUTTONUP, knob.centreX, knob.centreY - 120);
-        EXPECT_EQ(hostCalls.back().index, knob.parameter);
-    }
-    EXPECT_EQ(parameter(parameterOutput), output);
-    EXPECT_EQ(parameter(parameterBypass), bypass);
-}
-
 TEST_F(EditorMouseTest, PressOffTheKnobsChangesNothing) {
     const std::vector<float> before = parameters();
     send(WM_LBUTTONDOWN, 420, 300, MK_LBUTTON);
@@ -178,16 +165,6 @@ TEST_F(EditorMouseTest, LosingTheCaptureEndsTheDrag) {
     EXPECT_EQ(hostCalls.size(), 1u);
     EXPECT_EQ(parameter(parameterSieve), dragValue(dragged, 375, 365));
     send(WM_LBUTTONUP, 510, 365);
-}
-
-TEST_F(EditorMouseTest, ADoubleClickIsTwoPresses) {
-    setParameter(parameterGlue, 0.3f);
-    send(WM_LBUTTONDOWN, 130, 375, MK_LBUTTON);
-    send(WM_LBUTTONUP, 130, 375);
-    send(WM_LBUTTONDOWN, 130, 380, MK_LBUTTON);
-    send(WM_MOUSEMOVE, 130, 370, MK_LBUTTON);
-    send(WM_LBUTTONUP, 130, 370);
-    EXPECT_EQ(parameter(parameterGlue), dragValue(0.3f, 380, 370));
 }
 
 TEST_F(EditorMouseTest, ADragInAClosedEditorDoesNotCarryIntoTheNextOne) {
