@@ -17,10 +17,10 @@ double realTimeFactor(double audioSeconds, double wallSeconds) {
     return wallSeconds > 0.0 ? audioSeconds / wallSeconds : 0.0;
 }
 
-void drawProgressLocked(ProgressMeter& progress, int permille) {
-    int filled = permille * barWidth / 1000;
+void drawProgressLocked(ProgressMeter& progress, int percent) {
+    int filled = percent * barWidth / 100;
     std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(),
-                 std::string(barWidth - filled, '-').c_str(), permille / 10);
+                 std::string(barWidth - filled, '-').c_str(), percent);
     std::fflush(stderr);
     progress.lineShown = true;
 }
@@ -80,11 +80,11 @@ void printBatchTotal(std::FILE* stream, int files, int failed, double audioSecon
 void advanceProgress(ProgressMeter& progress, int64_t frames) {
     int64_t done = progress.doneFrames += frames;
     if (!progress.enabled || progress.totalFrames <= 0) return;
-    int permille = static_cast<int>(std::min<int64_t>(1000, done * 1000 / progress.totalFrames));
+    int percent = static_cast<int>(std::min<int64_t>(100, done * 100 / progress.totalFrames));
     std::lock_guard<std::mutex> guard(progress.lock);
-    if (permille / 10 == progress.shownPermille / 10 && progress.lineShown) return;
-    progress.shownPermille = permille;
-    drawProgressLocked(progress, permille);
+    if (percent == progress.shownPercent && progress.lineShown) return;
+    progress.shownPercent = percent;
+    drawProgressLocked(progress, percent);
 }
 
 void clearProgress(ProgressMeter& progress) {

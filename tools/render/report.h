@@ -44,7 +44,7 @@ struct ProgressMeter {
     int64_t totalFrames = 0;
     std::atomic<int64_t> doneFrames{0};
     std::mutex lock;
-    int shownPermille = -1;
+    int shownPercent = -1;
     bool lineShown = false;
 };
 
