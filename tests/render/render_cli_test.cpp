@@ -138,6 +138,25 @@ TEST(RenderSummary, ReportsLevelsOfInputAndOutput) {
     EXPECT_TRUE(fs::exists(scratch / "q.wav"));
 }
 
+TEST(RenderSummary, DrawsAProgressBarOnlyOnATerminal) {
+    ScratchFolder scratch;
+    writeAudio(scratch / "in.wav", testSignal(48000, 2, rate), 2, rate);
+    // script(1) gives the renderer a terminal; its output is the terminal's.
+    const std::string command = std::string(VELMORA_RENDER_PATH) + " " + (scratch / "in.wav") + " ";
+    RunResult run = runProgram({"script", "-qec", command + (scratch / "a.wav"), "/dev/null"}, scratch);
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("\r[################################] 100%"), std::string::npos) << run.out;
+    // The bar is wiped before the summary is printed.
+    EXPECT_NE(run.out.find("100%\r" + std::string(40, ' ') + "\r" + (scratch / "a.wav")), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("peak      in"), std::string::npos) << run.out;
+
+    run = runProgram({"script", "-qec", command + (scratch / "b.wav") + " -q", "/dev/null"}, scratch);
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_EQ(run.out.find('%'), std::string::npos) << run.out;
+    EXPECT_TRUE(fs::exists(scratch / "b.wav"));
+}
+
 TEST(RenderListParams, PrintsWhatThePluginReports) {
     ScratchFolder scratch;
     RunResult run = runRenderer({"--list-params"}, scratch);

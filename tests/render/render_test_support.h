@@ -71,10 +71,8 @@ private:
     fs::path path_;
 };
 
-// Runs the renderer with stdout and stderr captured in files (so stderr is no terminal).
-inline RunResult runRenderer(const std::vector<std::string>& args, const ScratchFolder& scratch) {
-    std::vector<std::string> argvText{VELMORA_RENDER_PATH};
-    argvText.insert(argvText.end(), args.begin(), args.end());
+// Runs a program with stdout and stderr captured in files (so stderr is no terminal).
+inline RunResult runProgram(std::vector<std::string> argvText, const ScratchFolder& scratch) {
     std::vector<char*> argv;
     for (auto& a : argvText) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -88,7 +86,7 @@ inline RunResult runRenderer(const std::vector<std::string>& args, const Scratch
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
     RunResult result;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
         int status = 0;
         waitpid(pid, &status, 0);
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -99,6 +97,12 @@ inline RunResult runRenderer(const std::vector<std::string>& args, const Scratch
     fs::remove(outPath);
     fs::remove(errPath);
     return result;
+}
+
+inline RunResult runRenderer(const std::vector<std::string>& args, const ScratchFolder& scratch) {
+    std::vector<std::string> argv{VELMORA_RENDER_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProgram(argv, scratch);
 }
 
 struct Audio {
