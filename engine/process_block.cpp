@@ -5,6 +5,7 @@
 
 #include "engine/band_stages.h"
 #include "engine/control_signals.h"
+#include "engine/fast_kernel.h"
 #include "engine/output_stages.h"
 
 bool isBlockBypassed(const BlockSettings& settings) {
@@ -96,5 +97,5 @@ void processBlockReference(EngineState& engine, double sampleRate, const BlockSe
 
 void processBlock(EngineState& engine, double sampleRate, const BlockSettings& settings,
                   const float* const* inputs, float* const* outputs, int32_t sampleFrames) {
-    processBlockReference(engine, sampleRate, settings, inputs, outputs, sampleFrames);
+    processBlockFast(engine, sampleRate, settings, inputs, outputs, sampleFrames);
 }
