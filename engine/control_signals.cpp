@@ -11,7 +11,7 @@ double detectorInput(double xL, double xR) {
     return d;
 }
 
-void updateControlSignals(EngineState& engine, double xL, double xR) {
+void advanceControlSignals(EngineState& engine, double xL, double xR) {
     const double d = detectorInput(xL, xR);
 
     const double decayedPeak = engine.peakNorm * engine.peakNormDecay;
@@ -43,6 +43,14 @@ void updateControlSignals(EngineState& engine, double xL, double xR) {
     double phase = engine.lfoPhase + engine.lfoIncrement;
     if (phase > 6.283185307179586) phase -= 6.283185307179586;
     engine.lfoPhase = phase;
-    engine.lfoValue = std::sin(phase + 0.8224670334241132);
-    engine.lfoDepth = (0.08 * engine.lfoValue) / (std::fabs(crest) + 1.0);
+}
+
+double modulatorDepth(double lfoValue, double crest) {
+    return (0.08 * lfoValue) / (std::fabs(crest) + 1.0);
+}
+
+void updateControlSignals(EngineState& engine, double xL, double xR) {
+    advanceControlSignals(engine, xL, xR);
+    engine.lfoValue = std::sin(engine.lfoPhase + lfoPhaseOffset);
+    engine.lfoDepth = modulatorDepth(engine.lfoValue, engine.crest);
 }

@@ -11,3 +11,9 @@ constexpr double detectorCeiling = 1000000.0;
 double detectorInput(double xL, double xR);
 
 void updateControlSignals(EngineState& engine, double xL, double xR);
+
+// Everything of updateControlSignals up to the modulator phase; the modulator's value and
+// depth are left to the caller (the fast kernel takes the sines of a whole block at once).
+void advanceControlSignals(EngineState& engine, double xL, double xR);
+constexpr double lfoPhaseOffset = 0.8224670334241132;  // added after the wrap, not stored
+double modulatorDepth(double lfoValue, double crest);

@@ -85,7 +85,7 @@ BlockConstants cookBlockConstants(const BlockSnapshot& snap, double fs) {
 struct Chunk {
     double dry[2 * fastChunkFrames];
     double crestSoftener[fastChunkFrames], levelCubic[fastChunkFrames], levelSquare[fastChunkFrames];
-    double crest[fastChunkFrames], lfo[fastChunkFrames], width[fastChunkFrames];
+    double lfoDepth[fastChunkFrames], lfo[fastChunkFrames], width[fastChunkFrames];
     double low[2 * fastChunkFrames], mid[2 * fastChunkFrames], high[2 * fastChunkFrames];
     double shaped[2 * fastChunkFrames];
     double wet[2 * fastChunkFrames];
@@ -95,13 +95,17 @@ struct Chunk {
 // the whole chunk.
 void runControlSignals(EngineState& engine, Chunk& k, int32_t frames) {
     for (int32_t i = 0; i < frames; ++i) {
-        updateControlSignals(engine, k.dry[2 * i], k.dry[2 * i + 1]);
+        advanceControlSignals(engine, k.dry[2 * i], k.dry[2 * i + 1]);
         k.crestSoftener[i] = engine.crestSoftener;
         k.levelCubic[i] = engine.levelCubic;
         k.levelSquare[i] = engine.levelSquare;
-        k.crest[i] = engine.crest;
-        k.lfo[i] = engine.lfoValue;
+        k.lfoDepth[i] = engine.crest;  // the crest until the sines are known
+        k.lfo[i] = engine.lfoPhase + lfoPhaseOffset;
     }
+    sinBlock(k.lfo, frames);
+    for (int32_t i = 0; i < frames; ++i) k.lfoDepth[i] = modulatorDepth(k.lfo[i], k.lfoDepth[i]);
+    engine.lfoValue = k.lfo[frames - 1];
+    engine.lfoDepth = k.lfoDepth[frames - 1];
     for (int32_t i = 0; i < frames; ++i) k.width[i] = std::fabs(k.lfo[i]);
     tanhBlock(k.width, frames);
     for (int32_t i = 0; i < frames; ++i)
@@ -147,10 +151,8 @@ void runMomentum(EngineState& engine, const BlockConstants& c, Chunk& k, int32_t
 }
 
 void runTube(const EngineState& engine, const BlockConstants& c, Chunk& k, int32_t frames) {
-    // lfoDepth of each frame, from the modulator value and the crest.
     for (int32_t i = 0; i < frames; ++i) {
-        const double lfoDepth = (0.08 * k.lfo[i]) / (std::fabs(k.crest[i]) + 1.0);
-        const double K = ((0.2 * k.crestSoftener[i] + 0.85) * (0.35 * lfoDepth + 1.0)) * c.driveFactor;
+        const double K = ((0.2 * k.crestSoftener[i] + 0.85) * (0.35 * k.lfoDepth[i] + 1.0)) * c.driveFactor;
         const Double2 u = K * loadPair(k.mid + 2 * i);
         const Double2 magnitude = absolute(u);
         const Double2 s = u / (magnitude + 1.0);
