@@ -219,6 +219,21 @@ void writeOutput(const BlockConstants& c, const Chunk& k, float* const* outputs,
     }
 }
 
+// Exact silence in and every filter at rest: every band, the side and the wet signal are
+// exactly 0 for the whole chunk, and only the control signals and the low-band peak
+// followers move.
+bool chunkIsSilent(const EngineState& engine, const Chunk& k, int32_t frames) {
+    for (int32_t i = 0; i < 2 * frames; ++i)
+        if (k.dry[i] != 0.0) return false;
+    const auto atRest = [](const FilterSection& s) { return s.z1 == 0.0 && s.z2 == 0.0; };
+    for (BandSplit band : engine.bands) {
+        const FilterSection* sections = splitSections(band);
+        for (int s = 0; s < 8; ++s)
+            if (!atRest(sections[s])) return false;
+    }
+    return atRest(engine.sideHighPass) && atRest(engine.sidePresence);
+}
+
 }  // namespace
 
 void processBlockFast(EngineState& engine, double sampleRate, const BlockSettings& settings,
@@ -238,6 +253,12 @@ void processBlockFast(EngineState& engine, double sampleRate, const BlockSetting
             k.dry[2 * i + 1] = inputs[1][start + i];
         }
         runControlSignals(engine, k, frames);
+        if (chunkIsSilent(engine, k, frames)) {
+            for (int32_t i = 0; i < 2 * frames; ++i) k.low[i] = 0.0;
+            runMomentum(engine, c, k, frames);
+            for (int32_t i = 0; i < frames; ++i) outputs[0][start + i] = outputs[1][start + i] = 0.0f;
+            continue;
+        }
         runBandSplit(engine, k, frames);
         runMomentum(engine, c, k, frames);
         runTube(engine, c, k, frames);
