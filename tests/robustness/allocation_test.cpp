@@ -33,7 +33,9 @@ void noteAllocation() {
 }  // namespace
 
 #ifdef VELMORA_SANITIZER_ALLOCATOR
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtimes' hook, declared here: GCC ships the runtime but not the header.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(
+    void (*onMalloc)(const volatile void*, size_t), void (*onFree)(const volatile void*));
 
 namespace {
 void onMalloc(const volatile void*, size_t) { noteAllocation(); }
