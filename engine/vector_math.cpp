@@ -8,22 +8,23 @@ namespace {
 // the low bits of the sum.
 constexpr double roundingShift = 6755399441055744.0;
 
-// e^y for |y| up to about 700: y = k·ln2 + r with |r| ≤ ln2/2, the Taylor polynomial of
-// e^r to degree 13 (no division), and 2^k put together in the exponent bits.
+// e^y for |y| up to about 700: y = k·ln2 + r with |r| ≤ ln2/2, a rational approximation of
+// e^r on that interval, and 2^k put together in the exponent bits.
 Double2 exponential(Double2 y) {
     constexpr double inverseLn2 = 1.44269504088896338700e+00;
     constexpr double ln2High = 6.93147180369123816490e-01;
     constexpr double ln2Low = 1.90821492927058770002e-10;
+    constexpr double P1 = 1.66666666666666019037e-01, P2 = -2.77777777770155933842e-03,
+                     P3 = 6.61375632143793436117e-05, P4 = -1.65339022054652515390e-06,
+                     P5 = 4.13813679705723846039e-08;
     const Double2 shifted = y * inverseLn2 + roundingShift;
     const Double2 k = shifted - roundingShift;
-    const Double2 r = (y - k * ln2High) - k * ln2Low;
-    Double2 p = splat(1.0 / 6227020800.0);  // 1/13!
-    constexpr double inverseFactorials[] = {1.0 / 479001600.0, 1.0 / 39916800.0, 1.0 / 3628800.0,
-                                            1.0 / 362880.0,    1.0 / 40320.0,    1.0 / 5040.0,
-                                            1.0 / 720.0,       1.0 / 120.0,      1.0 / 24.0,
-                                            1.0 / 6.0,         0.5,              1.0};
-    for (const double c : inverseFactorials) p = c + r * p;
-    const Double2 er = 1.0 + r * p;
+    const Double2 high = y - k * ln2High;
+    const Double2 low = k * ln2Low;
+    const Double2 r = high - low;
+    const Double2 t = r * r;
+    const Double2 c = r - t * (P1 + t * (P2 + t * (P3 + t * (P4 + t * P5))));
+    const Double2 er = 1.0 - ((low - (r * c) / (2.0 - c)) - high);
     const Mask2 scaleBits = (doubleToBits(shifted) + 1023) << 52;
     return er * bitsToDouble(scaleBits);
 }
