@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds every preset and runs every test suite:
-# Linux (plain and under ASan/UBSan), and Windows under Wine.
+# Installs what is missing, builds every preset and runs every test suite: Linux (plain,
+# under ASan/UBSan and, for the threading tests, TSan), Windows under Wine, and a bounded
+# fuzz run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,3 +28,14 @@ run_preset() {
 run_preset native
 run_preset native-sanitize
 run_preset win64
+
+echo "=== native-tsan (threads) ==="
+cmake --preset native-tsan
+cmake --build --preset native-tsan --target robustness_threads robustness_allocation
+ctest --preset native-tsan -R 'robustness_(threads|allocation)'
+
+echo "=== fuzz (about a minute, committed seed corpus) ==="
+cmake --preset fuzz
+cmake --build --preset fuzz --target velmora_fuzz_host_calls
+ctest --preset fuzz -R fuzz_seed_corpus
+bash scripts/fuzz-long.sh 60 build/fuzz
