@@ -27,7 +27,6 @@ run_preset() {
 
 run_preset native
 run_preset native-sanitize
-run_preset win64
 
 echo "=== native-tsan (threads) ==="
 cmake --preset native-tsan
@@ -39,3 +38,6 @@ cmake --preset fuzz
 cmake --build --preset fuzz --target velmora_fuzz_host_calls
 ctest --preset fuzz -R fuzz_seed_corpus
 bash scripts/fuzz-long.sh 60 build/fuzz
+
+# Last, so the run closes on the Windows suites' summary.
+run_preset win64
