@@ -103,12 +103,18 @@ void runControlSignals(EngineState& engine, Chunk& k, int32_t frames) {
         k.lfo[i] = engine.lfoPhase + lfoPhaseOffset;
     }
     sinBlock(k.lfo, frames);
-    for (int32_t i = 0; i < frames; ++i) k.lfoDepth[i] = modulatorDepth(k.lfo[i], k.lfoDepth[i]);
+    // modulatorDepth two frames at a time: one division for both.
+    int32_t i = 0;
+    for (; i + 1 < frames; i += 2) {
+        const Double2 crest = loadPair(k.lfoDepth + i);
+        storePair(k.lfoDepth + i, (0.08 * loadPair(k.lfo + i)) / (absolute(crest) + 1.0));
+    }
+    if (i < frames) k.lfoDepth[i] = modulatorDepth(k.lfo[i], k.lfoDepth[i]);
     engine.lfoValue = k.lfo[frames - 1];
     engine.lfoDepth = k.lfoDepth[frames - 1];
-    for (int32_t i = 0; i < frames; ++i) k.width[i] = std::fabs(k.lfo[i]);
+    for (i = 0; i < frames; ++i) k.width[i] = std::fabs(k.lfo[i]);
     tanhBlock(k.width, frames);
-    for (int32_t i = 0; i < frames; ++i)
+    for (i = 0; i < frames; ++i)
         k.width[i] = (0.2 * k.levelCubic[i] + 1.0) * (k.width[i] * 0.25) + 1.0;
 }
 
@@ -155,10 +161,13 @@ void runTube(const EngineState& engine, const BlockConstants& c, Chunk& k, int32
         const double K = ((0.2 * k.crestSoftener[i] + 0.85) * (0.35 * k.lfoDepth[i] + 1.0)) * c.driveFactor;
         const Double2 u = K * loadPair(k.mid + 2 * i);
         const Double2 magnitude = absolute(u);
-        const Double2 s = u / (magnitude + 1.0);
+        // u/(|u| + 1) and 1/(|u|/4 + 1) from one division.
+        const Double2 first = magnitude + 1.0, second = 0.25 * magnitude + 1.0;
+        const Double2 inverse = 1.0 / (first * second);
+        const Double2 s = u * (second * inverse);
         const Double2 a = ((s * s) * 162.51651148859455) * 0.01;
         const Double2 cube = (u * u) * u;
-        const Double2 shapedPositive = (c.w * (1.0 / (0.25 * magnitude + 1.0))) * cube + (a - cube * c.wOverSix);
+        const Double2 shapedPositive = (c.w * (first * inverse)) * cube + (a - cube * c.wOverSix);
         const Double2 argPositive = c.tubeBiasPositive * u + shapedPositive * 0.2 * (0.5 * k.levelCubic[i] + 1.0);
         const Double2 shapedNegative = (c.wCubedTerm - u * u) + (a - c.wOverSix * magnitude);
         const Double2 argNegative = c.tubeBiasNegative * magnitude + shapedNegative * 0.2 * (0.5 * k.levelSquare[i] + 1.0);
@@ -202,7 +211,8 @@ void runGlue(const BlockConstants& c, Chunk& k, int32_t frames) {
     tanhBlock(k.shaped, 2 * frames);
     for (int32_t i = 0; i < frames; ++i) {
         const Double2 x = loadPair(k.wet + 2 * i);
-        Double2 a = (((116.0 * x * x - 0.00375) * 100.0) / 20.0) / 580.0;
+        // ·100/20/580 folded into one factor.
+        Double2 a = (116.0 * x * x - 0.00375) * (5.0 / 580.0);
         const Mask2 saturated = ~(a < 4.0);
         a = select(saturated, splat(4.0), a);
         const Double2 gain = select(saturated | (a > 0.0), 1.0 / ((0.15 * a) * a + 1.0), splat(1.0));

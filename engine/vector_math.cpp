@@ -8,9 +8,14 @@ namespace {
 // the low bits of the sum.
 constexpr double roundingShift = 6755399441055744.0;
 
-// e^y for |y| up to about 700: y = k·ln2 + r with |r| ≤ ln2/2, a rational approximation of
-// e^r on that interval, and 2^k put together in the exponent bits.
-Double2 exponential(Double2 y) {
+// e^y for |y| up to about 700 as a fraction scale·top/bottom, so that a caller can fold the
+// division into its own: y = k·ln2 + r with |r| ≤ ln2/2, e^r = 1 + 2r/(2 − c) with c the
+// rational approximation's remainder, and scale = 2^k put together in the exponent bits.
+struct ExponentialFraction {
+    Double2 scale, top, bottom;
+};
+
+ExponentialFraction exponentialFraction(Double2 y) {
     constexpr double inverseLn2 = 1.44269504088896338700e+00;
     constexpr double ln2High = 6.93147180369123816490e-01;
     constexpr double ln2Low = 1.90821492927058770002e-10;
@@ -19,20 +24,19 @@ Double2 exponential(Double2 y) {
                      P5 = 4.13813679705723846039e-08;
     const Double2 shifted = y * inverseLn2 + roundingShift;
     const Double2 k = shifted - roundingShift;
-    const Double2 high = y - k * ln2High;
-    const Double2 low = k * ln2Low;
-    const Double2 r = high - low;
+    const Double2 r = (y - k * ln2High) - k * ln2Low;
     const Double2 t = r * r;
     const Double2 c = r - t * (P1 + t * (P2 + t * (P3 + t * (P4 + t * P5))));
-    const Double2 er = 1.0 - ((low - (r * c) / (2.0 - c)) - high);
+    const Double2 bottom = 2.0 - c;
     const Mask2 scaleBits = (doubleToBits(shifted) + 1023) << 52;
-    return er * bitsToDouble(scaleBits);
+    return {bitsToDouble(scaleBits), bottom + (r + r), bottom};
 }
 
 constexpr double tanhSaturation = 20.0;  // beyond this tanh is ±1 in double
 
 // tanh for lanes that are numbers: a rational approximation below 0.625,
-// (e^2|x| − 1)/(e^2|x| + 1) above, ±1 beyond 20.
+// (e^2|x| − 1)/(e^2|x| + 1) above with the exponential's own division folded in (one
+// division for both lanes and both ranges), ±1 beyond 20.
 Double2 tanhPair(Double2 x) {
     constexpr double P0 = -9.64399179425052238628e-1, P1 = -9.92877231001918586564e1,
                      P2 = -1.61468768441708447952e3;
@@ -44,8 +48,10 @@ Double2 tanhPair(Double2 x) {
     const Double2 rationalTop = z * (-P2 + z * (-P1 + z * -P0));
     const Double2 rationalBottom = Q2 + z * (Q1 + z * (Q0 + z));
     const Double2 clipped = select(magnitude < tanhSaturation, magnitude, splat(tanhSaturation));
-    const Double2 e = exponential(clipped + clipped);
-    const Double2 quotient = select(small, rationalTop, e - 1.0) / select(small, rationalBottom, e + 1.0);
+    const ExponentialFraction e = exponentialFraction(clipped + clipped);
+    const Double2 scaledTop = e.scale * e.top;
+    const Double2 quotient = select(small, rationalTop, scaledTop - e.bottom) /
+                             select(small, rationalBottom, scaledTop + e.bottom);
     const Double2 large = select(magnitude < tanhSaturation, quotient, splat(1.0));
     const Mask2 signBit = doubleToBits(x) & Mask2{INT64_MIN, INT64_MIN};
     // Worked on |x|, the sign put back last: tanh(−0) is −0.
