@@ -123,11 +123,15 @@ void runBandSplit(EngineState& engine, Chunk& k, int32_t frames) {
     FilterSection* right = splitSections(engine.bands[1]);
     SplitPairs p;
     for (int s = 0; s < 8; ++s) p.section[s] = loadSections(left[s], right[s]);
+    // In two passes of four sections each, so that the states stay in registers; the upper
+    // signal waits in the mid array.
     for (int32_t i = 0; i < frames; ++i) {
         const Double2 x = loadPair(k.dry + 2 * i);
-        const Double2 low = stepPair(p.section[lowSecond], stepPair(p.section[lowFirst], x));
-        const Double2 upper = stepPair(p.section[highSecond], stepPair(p.section[highFirst], x));
-        storePair(k.low + 2 * i, low);
+        storePair(k.low + 2 * i, stepPair(p.section[lowSecond], stepPair(p.section[lowFirst], x)));
+        storePair(k.mid + 2 * i, stepPair(p.section[highSecond], stepPair(p.section[highFirst], x)));
+    }
+    for (int32_t i = 0; i < frames; ++i) {
+        const Double2 upper = loadPair(k.mid + 2 * i);
         storePair(k.mid + 2 * i, stepPair(p.section[midSecond], stepPair(p.section[midFirst], upper)));
         storePair(k.high + 2 * i, stepPair(p.section[topSecond], stepPair(p.section[topFirst], upper)));
     }

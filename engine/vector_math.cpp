@@ -15,7 +15,7 @@ struct ExponentialFraction {
     Double2 scale, top, bottom;
 };
 
-ExponentialFraction exponentialFraction(Double2 y) {
+[[gnu::always_inline]] inline ExponentialFraction exponentialFraction(Double2 y) {
     constexpr double inverseLn2 = 1.44269504088896338700e+00;
     constexpr double ln2High = 6.93147180369123816490e-01;
     constexpr double ln2Low = 1.90821492927058770002e-10;
@@ -37,7 +37,7 @@ constexpr double tanhSaturation = 20.0;  // beyond this tanh is ±1 in double
 // tanh for lanes that are numbers: a rational approximation below 0.625,
 // (e^2|x| − 1)/(e^2|x| + 1) above with the exponential's own division folded in (one
 // division for both lanes and both ranges), ±1 beyond 20.
-Double2 tanhPair(Double2 x) {
+[[gnu::always_inline]] inline Double2 tanhPair(Double2 x) {
     constexpr double P0 = -9.64399179425052238628e-1, P1 = -9.92877231001918586564e1,
                      P2 = -1.61468768441708447952e3;
     constexpr double Q0 = 1.12811678491632931402e2, Q1 = 2.23548839060100448583e3,
