@@ -63,7 +63,7 @@ constexpr double tanhSaturation = 20.0;  // beyond this tanh is ±1 in double
 // polynomial of r by the quadrant.
 constexpr double sinReach = 1e5;
 
-Double2 sinPair(Double2 x) {
+[[gnu::always_inline]] inline Double2 sinPair(Double2 x) {
     constexpr double twoOverPi = 6.36619772367581382433e-01;
     constexpr double halfPi1 = 1.57079632673412561417e+00;  // first 33 bits of π/2
     constexpr double halfPi1Tail = 6.07710050650619224932e-11;

@@ -185,6 +185,28 @@ TEST(FastEngine, BlockTanhAndSinStayWithinTwoUlpsOfTheLibrary) {
     EXPECT_EQ(sinSpecial[7], std::sin(farOut));
 }
 
+// tanh's upper range takes e^2|x| as a fraction with its division folded into tanh's own:
+// across the seams (0.625, where the exponential's reduction steps, 20) it stays odd, never
+// falls by more than an ulp of 1 and never leaves [−1, 1].
+TEST(FastEngine, BlockTanhIsOddAndMonotonicAcrossItsRanges) {
+    std::vector<double> x;
+    for (const double seam : {0.625, 0.8664339756999316, 1.2130075659799042, 20.0})
+        for (int i = -300; i <= 300; ++i) x.push_back(seam + i * std::ldexp(seam, -50));
+    for (int i = 0; i <= 100000; ++i) x.push_back(i * 2.5e-4);
+    std::vector<double> positive = x, negative = x;
+    for (double& v : negative) v = -v;
+    tanhBlock(positive.data(), static_cast<int>(positive.size()));
+    tanhBlock(negative.data(), static_cast<int>(negative.size()));
+    for (size_t i = 0; i < x.size(); ++i) {
+        ASSERT_EQ(negative[i], -positive[i]) << x[i];
+        ASSERT_LE(positive[i], 1.0) << x[i];
+        ASSERT_GE(positive[i], 0.0) << x[i];
+        if (i > 0 && x[i] > x[i - 1]) {
+            ASSERT_GE(positive[i], positive[i - 1] - 2.3e-16) << x[i];
+        }
+    }
+}
+
 TEST(FastEngine, SilenceStaysExactAndTheModulatorRunsOn) {
     EngineState literal, fast;
     const double fs = prepareEngine(literal, 48000.0);
