@@ -228,8 +228,12 @@ void writeOutput(const BlockConstants& c, const Chunk& k, float* const* outputs,
                  int32_t frames) {
     for (int32_t i = 0; i < frames; ++i) {
         const Double2 out = (c.mix * loadPair(k.wet + 2 * i) + loadPair(k.dry + 2 * i) * c.dryShare) * c.outputGain;
-        outputs[0][start + i] = clampAndNarrow(out[0]);
-        outputs[1][start + i] = clampAndNarrow(out[1]);
+        // clampAndNarrow on both lanes: not-a-number fails the first test and becomes +0.98.
+        const Double2 upperClamped = select(out < outputLimit, out, splat(outputLimit));
+        const Double2 clamped = select(upperClamped > -outputLimit, upperClamped, splat(-outputLimit));
+        const Float2 narrowed = __builtin_convertvector(clamped, Float2);
+        outputs[0][start + i] = narrowed[0];
+        outputs[1][start + i] = narrowed[1];
     }
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 using Double2 = double __attribute__((vector_size(16)));
+using Float2 = float __attribute__((vector_size(8)));
 using Mask2 = int64_t __attribute__((vector_size(16)));  // all ones where a comparison holds
 
 inline Double2 splat(double v) { return Double2{v, v}; }
