@@ -43,11 +43,62 @@ inline Double2 stepPair(SectionPair& s, Double2 x) {
     return select(finite, y, x);
 }
 
-enum SplitRole { lowFirst, lowSecond, highFirst, highSecond, midFirst, midSecond, topFirst, topSecond };
+// step() of both lanes without the guard and the flush, for the common case where neither
+// acts. `smallest` follows the least state magnitude; with the states at the end that tells
+// the caller whether the guard or the flush would have acted anywhere: a state word that
+// stops being finite stays so from then on (a2 is never 0 in these designs), and the flush
+// acts only below stateFlushThreshold.
+inline Double2 stepPairUnguarded(SectionPair& s, Double2 x, Double2& smallest) {
+    const Double2 y = s.b0 * x + s.z1;
+    const Double2 newZ2 = s.b2 * x - s.a2 * y;
+    const Double2 newZ1 = s.z2 + (s.b1 * x - s.a1 * y);
+    s.z1 = newZ1;
+    s.z2 = newZ2;
+    const Double2 z1Magnitude = absolute(newZ1), z2Magnitude = absolute(newZ2);
+    const Double2 stepSmallest = z1Magnitude < z2Magnitude ? z1Magnitude : z2Magnitude;
+    smallest = stepSmallest < smallest ? stepSmallest : smallest;
+    return y;
+}
 
-struct SplitPairs {
-    SectionPair section[8];
-};
+inline Double2 stepPairGuarded(SectionPair& s, Double2 x, Double2&) { return stepPair(s, x); }
+
+bool stayedOrdinary(const SectionPair& s, Double2 smallest) {
+    const Mask2 ordinary = (smallest >= stateFlushThreshold) &
+                           (absolute(s.z1) <= largestFiniteDouble) &
+                           (absolute(s.z2) <= largestFiniteDouble);
+    return (ordinary[0] & ordinary[1]) != 0;
+}
+
+// Two cascades of two sections each, fed the same input: sections 0 then 1 into `first`,
+// 2 then 3 into `second`.
+template <Double2 (*stepFunction)(SectionPair&, Double2, Double2&)>
+void cascadeLoop(SectionPair* s, Double2* smallest, const double* input, double* first,
+                 double* second, int32_t frames) {
+    for (int32_t i = 0; i < frames; ++i) {
+        const Double2 x = loadPair(input + 2 * i);
+        const Double2 a = stepFunction(s[1], stepFunction(s[0], x, smallest[0]), smallest[1]);
+        const Double2 b = stepFunction(s[3], stepFunction(s[2], x, smallest[2]), smallest[3]);
+        storePair(first + 2 * i, a);
+        storePair(second + 2 * i, b);
+    }
+}
+
+// Unguarded first; if the guard or the flush would have acted anywhere in the chunk, the
+// chunk again from the saved states with both, so the result is always the guarded one.
+// The outputs must not overlap the input.
+void runCascades(SectionPair* s, const double* input, double* first, double* second,
+                 int32_t frames) {
+    const SectionPair saved[4] = {s[0], s[1], s[2], s[3]};
+    Double2 smallest[4] = {splat(INFINITY), splat(INFINITY), splat(INFINITY), splat(INFINITY)};
+    cascadeLoop<stepPairUnguarded>(s, smallest, input, first, second, frames);
+    bool ordinary = true;
+    for (int n = 0; n < 4; ++n) ordinary = ordinary && stayedOrdinary(s[n], smallest[n]);
+    if (ordinary) return;
+    for (int n = 0; n < 4; ++n) s[n] = saved[n];
+    cascadeLoop<stepPairGuarded>(s, smallest, input, first, second, frames);
+}
+
+enum SplitRole { lowFirst, lowSecond, highFirst, highSecond, midFirst, midSecond, topFirst, topSecond };
 
 FilterSection* splitSections(BandSplit& band) {
     static_assert(sizeof(BandSplit) == 8 * sizeof(FilterSection));
@@ -86,7 +137,7 @@ struct Chunk {
     double dry[2 * fastChunkFrames];
     double crestSoftener[fastChunkFrames], levelCubic[fastChunkFrames], levelSquare[fastChunkFrames];
     double lfoDepth[fastChunkFrames], lfo[fastChunkFrames], width[fastChunkFrames];
-    double low[2 * fastChunkFrames], mid[2 * fastChunkFrames], high[2 * fastChunkFrames];
+    double low[2 * fastChunkFrames], upper[2 * fastChunkFrames], mid[2 * fastChunkFrames], high[2 * fastChunkFrames];
     double shaped[2 * fastChunkFrames];
     double wet[2 * fastChunkFrames];
 };
@@ -121,21 +172,12 @@ void runControlSignals(EngineState& engine, Chunk& k, int32_t frames) {
 void runBandSplit(EngineState& engine, Chunk& k, int32_t frames) {
     FilterSection* left = splitSections(engine.bands[0]);
     FilterSection* right = splitSections(engine.bands[1]);
-    SplitPairs p;
-    for (int s = 0; s < 8; ++s) p.section[s] = loadSections(left[s], right[s]);
-    // In two passes of four sections each, so that the states stay in registers; the upper
-    // signal waits in the mid array.
-    for (int32_t i = 0; i < frames; ++i) {
-        const Double2 x = loadPair(k.dry + 2 * i);
-        storePair(k.low + 2 * i, stepPair(p.section[lowSecond], stepPair(p.section[lowFirst], x)));
-        storePair(k.mid + 2 * i, stepPair(p.section[highSecond], stepPair(p.section[highFirst], x)));
-    }
-    for (int32_t i = 0; i < frames; ++i) {
-        const Double2 upper = loadPair(k.mid + 2 * i);
-        storePair(k.mid + 2 * i, stepPair(p.section[midSecond], stepPair(p.section[midFirst], upper)));
-        storePair(k.high + 2 * i, stepPair(p.section[topSecond], stepPair(p.section[topFirst], upper)));
-    }
-    for (int s = 0; s < 8; ++s) storeState(p.section[s], left[s], right[s]);
+    SectionPair p[8];
+    for (int s = 0; s < 8; ++s) p[s] = loadSections(left[s], right[s]);
+    // In two passes of four sections each, so that the states stay in registers.
+    runCascades(p + lowFirst, k.dry, k.low, k.upper, frames);
+    runCascades(p + midFirst, k.upper, k.mid, k.high, frames);
+    for (int s = 0; s < 8; ++s) storeState(p[s], left[s], right[s]);
 }
 
 void runMomentum(EngineState& engine, const BlockConstants& c, Chunk& k, int32_t frames) {

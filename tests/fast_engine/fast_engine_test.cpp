@@ -207,6 +207,55 @@ TEST(FastEngine, BlockTanhIsOddAndMonotonicAcrossItsRanges) {
     }
 }
 
+// The band split runs a chunk without its guard and flush and redoes the chunk when either
+// would have acted. A fault or a decay into the flush range at any frame of a chunk must leave
+// the output and every state exactly as the literal path leaves them, chunk after chunk.
+TEST(FastEngine, FaultsAndTinyStatesInsideAChunkMatchTheGuardedPath) {
+    struct Case {
+        const char* name;
+        int faultFrame;  // within the 64-frame chunk
+        int channel;
+        float fault;
+        double amplitude;
+    };
+    const Case cases[] = {
+        {"infinity at the first frame", 0, 0, INFINITY, 0.5},
+        {"minus infinity mid-chunk", 37, 1, -INFINITY, 0.5},
+        {"not a number at the last frame", 63, 1, NAN, 0.5},
+        {"not a number in both channels", 20, 2, NAN, 0.5},
+        {"states around the flush threshold", -1, 0, 0.0f, 3e-14},
+        {"states below the flush threshold", -1, 0, 0.0f, 1e-16},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EngineState literal, fast;
+        const double fs = prepareEngine(literal, 48000.0);
+        prepareEngine(fast, 48000.0);
+        const BlockSettings settings = settingsFor(1);
+        float inL[64], inR[64], outLiteral[2][64], outFast[2][64];
+        for (int block = 0; block < 12; ++block) {
+            for (int i = 0; i < 64; ++i) {
+                const double t = block * 64 + i;
+                inL[i] = static_cast<float>(c.amplitude * std::sin(t * 0.07));
+                inR[i] = static_cast<float>(c.amplitude * std::cos(t * 0.031));
+            }
+            if (block % 4 == 2 && c.faultFrame >= 0) {
+                if (c.channel != 1) inL[c.faultFrame] = c.fault;
+                if (c.channel != 0) inR[c.faultFrame] = c.fault;
+            }
+            const float* in[2] = {inL, inR};
+            float* literalOut[2] = {outLiteral[0], outLiteral[1]};
+            float* fastOut[2] = {outFast[0], outFast[1]};
+            processBlockReference(literal, fs, settings, in, literalOut, 64);
+            processBlockFast(fast, fs, settings, in, fastOut, 64);
+            expectStatesEquivalent(literal, fast);
+            for (int ch = 0; ch < 2; ++ch)
+                for (int i = 0; i < 64; ++i)
+                    ASSERT_NEAR(outFast[ch][i], outLiteral[ch][i], 1.2e-7) << "block " << block << " frame " << i;
+        }
+    }
+}
+
 TEST(FastEngine, SilenceStaysExactAndTheModulatorRunsOn) {
     EngineState literal, fast;
     const double fs = prepareEngine(literal, 48000.0);
