@@ -59,8 +59,11 @@ BlockSettings settingsFor(int block) {
 }
 
 void expectStatesEquivalent(const EngineState& a, const EngineState& b) {
+    // States behind the block tanh and sin differ by rounding. The side is the difference of
+    // the channels, so near-mono passages make its states small next to their rounding: an
+    // absolute allowance on the scale of the signal (about 1), far below the output's 1.2e-7.
     const auto near = [](double x, double y) {
-        return x == y || std::fabs(x - y) <= 1e-9 * std::fmax(std::fabs(x), std::fabs(y)) + 1e-15;
+        return x == y || std::fabs(x - y) <= 1e-9 * std::fmax(std::fabs(x), std::fabs(y)) + 1e-12;
     };
     for (int c = 0; c < 2; ++c) {
         const FilterSection* fa = a.bands[c].lowSplit;
@@ -77,8 +80,11 @@ void expectStatesEquivalent(const EngineState& a, const EngineState& b) {
     EXPECT_EQ(a.slowLevel, b.slowLevel);
     EXPECT_EQ(a.peakNorm, b.peakNorm);
     EXPECT_EQ(a.lfoPhase, b.lfoPhase);
+    EXPECT_EQ(a.crest, b.crest);
+    EXPECT_EQ(a.crestNorm, b.crestNorm);
     EXPECT_EQ(a.crestSoftener, b.crestSoftener);
     EXPECT_EQ(a.levelCubic, b.levelCubic);
+    EXPECT_EQ(a.levelSquare, b.levelSquare);
     EXPECT_TRUE(near(a.lfoValue, b.lfoValue));
     EXPECT_TRUE(near(a.lfoDepth, b.lfoDepth));
 }
@@ -125,8 +131,10 @@ Agreement renderBoth(int64_t totalFrames, bool inPlace) {
                 if (!(d <= agreement.largestDifference)) agreement.largestDifference = d;
             }
         frame += n;
+        // After every block, odd sizes and single frames included.
+        expectStatesEquivalent(literal, fast);
+        if (::testing::Test::HasFailure()) break;
     }
-    expectStatesEquivalent(literal, fast);
     return agreement;
 }
 
