@@ -1,5 +1,8 @@
-// Cost of one stereo frame through the literal block path and the fast one, at three rates,
-// three block sizes and two settings, with the fast-to-literal ratio printed at the end.
+// Cost of one stereo frame through the literal block path and every block kernel this
+// processor runs, at three rates, three block sizes and two settings, with each kernel's
+// ratio to the literal path printed at the end; then 1, 16 and 64 instances processed in
+// turn (cost per frame per instance: what the caches do to many instances) and the bytes
+// each instance's engine holds.
 //
 //   velmora-bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 #include <benchmark/benchmark.h>
@@ -8,11 +11,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/engine_state.h"
+#include "engine/block_kernels.h"
 #include "engine/process_block.h"
+#include "tests/support/noise.h"
 
 namespace {
 
@@ -28,12 +34,11 @@ ProgramSignal makeProgramSignal(double fs) {
     ProgramSignal s;
     s.left.resize(signalFrames);
     s.right.resize(signalFrames);
-    uint32_t noise = 12345u;
+    NoiseSource noise{12345u};
     const double twoPi = 6.283185307179586;
     for (int32_t i = 0; i < signalFrames; ++i) {
         const double t = i / fs;
-        noise = noise * 1664525u + 1013904223u;
-        const double white = (static_cast<double>(noise >> 8) / 16777216.0) - 0.5;
+        const double white = noise.centred();
         const double envelope = 0.55 + 0.45 * std::sin(twoPi * 2.0 * t);
         const double bass = 0.45 * std::sin(twoPi * 55.0 * t);
         const double chord = 0.2 * std::sin(twoPi * 440.0 * t) + 0.15 * std::sin(twoPi * 659.3 * t);
@@ -56,27 +61,32 @@ BlockSettings settingsFor(bool everyStage) {
     return settings;
 }
 
-using BlockFunction = void (*)(EngineState&, double, const BlockSettings&, const float* const*,
-                               float* const*, int32_t);
-
-void runBlocks(benchmark::State& state, BlockFunction process, double rate, int32_t block,
-               bool everyStage) {
+// Each instance's engine on its own allocation, as a host's instances are; a block of
+// every instance in turn per iteration.
+void runBlocks(benchmark::State& state, BlockPath path, double rate, int32_t block,
+               bool everyStage, int instances = 1) {
     const ProgramSignal signal = makeProgramSignal(rate);
     std::vector<float> outLeft(block), outRight(block);
-    EngineState engine;
-    const double fs = prepareEngine(engine, rate);
+    std::vector<std::unique_ptr<EngineState>> engines;
+    double fs = rate;
+    for (int n = 0; n < instances; ++n) {
+        engines.push_back(std::make_unique<EngineState>());
+        fs = prepareEngine(*engines.back(), rate);
+    }
     const BlockSettings settings = settingsFor(everyStage);
     float* outputs[2] = {outLeft.data(), outRight.data()};
     int32_t position = 0;
     for (auto _ : state) {
         const float* inputs[2] = {signal.left.data() + position, signal.right.data() + position};
-        process(engine, fs, settings, inputs, outputs, block);
-        benchmark::DoNotOptimize(outLeft.data());
-        benchmark::ClobberMemory();
+        for (const std::unique_ptr<EngineState>& engine : engines) {
+            processBlockWith(path, *engine, fs, settings, inputs, outputs, block);
+            benchmark::DoNotOptimize(outLeft.data());
+            benchmark::ClobberMemory();
+        }
         position += block;
         if (position + block > signalFrames) position = 0;
     }
-    const double frames = static_cast<double>(state.iterations()) * block;
+    const double frames = static_cast<double>(state.iterations()) * block * instances;
     state.counters["ns_per_frame"] =
         benchmark::Counter(frames * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["realtime_x"] = benchmark::Counter(frames / rate, benchmark::Counter::kIsRate);
@@ -118,19 +128,29 @@ public:
 
     void Finalize() override {
         ConsoleReporter::Finalize();
-        std::printf("\n%-34s %12s %12s %8s %12s\n", "case", "literal ns", "fast ns", "ratio",
-                    "fast RT x");
+        std::printf("\nns per stereo frame; in brackets the literal path's time over the kernel's\n");
+        std::printf("%-34s %10s", "case", "literal");
+        for (const std::string& kernel : kernels_) std::printf(" %18s", kernel.c_str());
+        std::printf("\n");
         for (const std::string& name : order_) {
             if (name.rfind("literal/", 0) != 0) continue;
             const Figures& literal = results_[name];
             const std::string rest = name.substr(8);
-            const auto fast = results_.find("fast/" + rest);
-            if (fast == results_.end()) continue;
-            std::printf("%-34s %12.1f %12.1f %8.2f %12.0f\n", rest.c_str(), literal.nsPerFrame,
-                        fast->second.nsPerFrame, literal.nsPerFrame / fast->second.nsPerFrame,
-                        fast->second.realtime);
+            std::printf("%-34s %10.1f", rest.c_str(), literal.nsPerFrame);
+            for (const std::string& kernel : kernels_) {
+                const auto found = results_.find(kernel + "/" + rest);
+                if (found == results_.end()) continue;
+                char cell[32];
+                std::snprintf(cell, sizeof cell, "%.1f (%.2f)", found->second.nsPerFrame,
+                              literal.nsPerFrame / found->second.nsPerFrame);
+                std::printf(" %18s", cell);
+            }
+            std::printf("\n");
         }
+        std::printf("\nbytes per instance (EngineState): %zu\n", sizeof(EngineState));
     }
+
+    std::vector<std::string> kernels_;
 
 private:
     struct Figures {
@@ -145,27 +165,42 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    struct Path {
+        std::string name;
+        BlockPath path;
+    };
+    std::vector<Path> paths{{"literal", processFramesLiterally}};
+    RatioReporter reporter;
+    for (const BlockKernel* kernel : builtBlockKernels())
+        if (runsHere(kernel->instructionSet)) {
+            paths.push_back({kernel->name, kernel->process});
+            reporter.kernels_.push_back(kernel->name);
+        }
     const double rates[] = {44100.0, 48000.0, 96000.0};
     const int32_t blocks[] = {32, 512, 4096};
     for (const bool everyStage : {false, true})
         for (const double rate : rates)
             for (const int32_t block : blocks) {
                 const Case c{rate, block, everyStage};
-                // Literal and fast next to each other, so both see the same machine load.
-                benchmark::RegisterBenchmark(("literal/" + caseName(c)).c_str(),
-                                             [c](benchmark::State& state) {
-                                                 runBlocks(state, processBlockReference, c.rate,
-                                                           c.block, c.everyStage);
-                                             });
-                benchmark::RegisterBenchmark(("fast/" + caseName(c)).c_str(),
-                                             [c](benchmark::State& state) {
-                                                 runBlocks(state, processBlock, c.rate, c.block,
-                                                           c.everyStage);
-                                             });
+                // Every path next to the others, so all see the same machine load.
+                for (const Path& p : paths)
+                    benchmark::RegisterBenchmark((p.name + "/" + caseName(c)).c_str(),
+                                                 [c, p](benchmark::State& state) {
+                                                     runBlocks(state, p.path, c.rate, c.block,
+                                                               c.everyStage);
+                                                 });
             }
+    // Scaling: 48 kHz, block 512, every stage active, n instances in turn.
+    for (const int instances : {1, 16, 64})
+        for (const Path& p : paths) {
+            char name[64];
+            std::snprintf(name, sizeof name, "%s/scaling/%02d_instances", p.name.c_str(), instances);
+            benchmark::RegisterBenchmark(name, [instances, p](benchmark::State& state) {
+                runBlocks(state, p.path, 48000.0, 512, true, instances);
+            });
+        }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

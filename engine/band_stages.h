@@ -1,5 +1,6 @@
-// The three band stages: Momentum on the low band, the tube shaper on the mid band and
-// the 172 Sieve ripple on the high band. Stateless apart from the low-band peak follower.
+// The three band stages of the literal path, one value at a time: Momentum on the low band,
+// the tube shaper on the mid band and the 172 Sieve ripple on the high band. Their
+// arithmetic is in stage_formulas.h, shared with the block kernels.
 #pragma once
 
 #include "engine/engine_state.h"
@@ -16,6 +17,3 @@ double tubeStage(double m, double drive, double tubeBias, double crestSoftener,
 
 // Called only while 172 Sieve is above 0.01.
 double sieveStage(double h, double sieve);
-
-constexpr double stageThreshold = 0.01;  // 172 Sieve and 580 Glue act only above this
-constexpr double tubeSilenceThreshold = 1e-12;

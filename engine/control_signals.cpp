@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-double modulatorDepth(double lfoValue, double crest) {
-    return (0.08 * lfoValue) / (std::fabs(crest) + 1.0);
-}
+#include "engine/stage_formulas.h"
+
+double modulatorDepth(double lfoValue, double crest) { return formula::modulatorDepth(lfoValue, crest); }
 
 void updateControlSignals(EngineState& engine, double xL, double xR) {
     advanceControlSignals(engine, xL, xR);

@@ -8,6 +8,13 @@
 
 constexpr double detectorCeiling = 1000000.0;
 
+void updateControlSignals(EngineState& engine, double xL, double xR);
+
+constexpr double lfoPhaseOffset = 0.8224670334241132;  // added after the wrap, not stored
+double modulatorDepth(double lfoValue, double crest);
+
+namespace {
+
 // The detector input of one frame: the larger magnitude, with the left sample winning ties
 // and not-a-number; 0 for anything not a number or at least a million.
 inline double detectorInput(double xL, double xR) {
@@ -19,14 +26,9 @@ inline double detectorInput(double xL, double xR) {
     return d;
 }
 
-void updateControlSignals(EngineState& engine, double xL, double xR);
-
 // Everything of updateControlSignals up to the modulator phase; the modulator's value and
-// depth are left to the caller (the fast kernel takes the sines of a whole block at once).
-constexpr double lfoPhaseOffset = 0.8224670334241132;  // added after the wrap, not stored
-double modulatorDepth(double lfoValue, double crest);
-
-// In the header so that the kernel's frame loop keeps the state in registers.
+// depth are left to the caller (the block kernels take the sines of a whole chunk at once).
+// In the header so that the kernels' frame loop keeps the state in registers.
 inline void advanceControlSignals(EngineState& engine, double xL, double xR) {
     const double d = detectorInput(xL, xR);
 
@@ -60,3 +62,5 @@ inline void advanceControlSignals(EngineState& engine, double xL, double xR) {
     if (phase > 6.283185307179586) phase -= 6.283185307179586;
     engine.lfoPhase = phase;
 }
+
+}  // namespace

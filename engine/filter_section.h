@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+#include "engine/lanes.h"
+
 struct FilterSection {
     double b0 = 1.0;
     double b1 = 0.0;
@@ -18,24 +20,39 @@ struct FilterSection {
 constexpr double largestFiniteDouble = 1.7976931348623157e308;
 constexpr double stateFlushThreshold = 1e-15;
 
+// The same section for lanes of V: several sections of one design side by side.
+template <class V>
+struct SectionLanes {
+    V b0, b1, b2, a1, a2, z1, z2;
+};
+
+namespace {
+
 // A comparison rather than std::isfinite: not-a-number fails it as well as infinity.
-inline bool withinFiniteRange(double v) { return std::fabs(v) <= largestFiniteDouble; }
-
-inline double flushTiny(double v) { return std::fabs(v) < stateFlushThreshold ? 0.0 : v; }
-
-inline double step(FilterSection& section, double x) {
-    const double y = section.b0 * x + section.z1;
-    const double newZ2 = section.b2 * x - section.a2 * y;
-    const double newZ1 = section.z2 + (section.b1 * x - section.a1 * y);
-    if (!withinFiniteRange(y) || !withinFiniteRange(newZ1) || !withinFiniteRange(newZ2)) {
-        section.z1 = 0.0;
-        section.z2 = 0.0;
-        return x;
-    }
-    section.z1 = flushTiny(newZ1);
-    section.z2 = flushTiny(newZ2);
-    return y;
+template <class V>
+inline MaskOf<V> withinFiniteRange(V v) {
+    return absolute(v) <= largestFiniteDouble;
 }
+
+// One step of a section (FilterSection or SectionLanes), each lane on its own: a lane whose
+// output or state stops being finite is reset and passes its input; state words below the
+// flush threshold become 0.
+template <class Section, class V>
+inline V stepSection(Section& s, V x) {
+    const V y = s.b0 * x + s.z1;
+    const V newZ2 = s.b2 * x - s.a2 * y;
+    const V newZ1 = s.z2 + (s.b1 * x - s.a1 * y);
+    const MaskOf<V> finite =
+        both(both(withinFiniteRange(y), withinFiniteRange(newZ1)), withinFiniteRange(newZ2));
+    const V zero = broadcast<V>(0.0);
+    s.z1 = select(both(finite, absolute(newZ1) >= stateFlushThreshold), newZ1, zero);
+    s.z2 = select(both(finite, absolute(newZ2) >= stateFlushThreshold), newZ2, zero);
+    return select(finite, y, x);
+}
+
+inline double step(FilterSection& section, double x) { return stepSection(section, x); }
+
+}  // namespace
 
 // The design frequency after the 0.49·fs limit and the 10 Hz floor.
 double limitedDesignFrequency(double f, double fs);

@@ -2,22 +2,17 @@
 
 #include <cmath>
 
-double glueGain(double x) {
-    double a = (((116.0 * x * x - 0.00375) * 100.0) / 20.0) / 580.0;
-    if (!(a < 4.0)) {
-        a = 4.0;
-        return 1.0 / ((0.15 * a) * a + 1.0);
-    }
-    if (a > 0.0) return 1.0 / ((0.15 * a) * a + 1.0);
-    return 1.0;
-}
+#include "engine/stage_formulas.h"
+
+double glueGain(double x) { return formula::glueGain<AsWritten>(x); }
 
 double glueStage(double x, double glue) {
-    const double d = 0.3 * glue + 1.0;
-    const double g = glueGain(x);
-    return x * (1.0 - glue) + (std::tanh(d * x) * g) * glue;
+    const double drive = 0.3 * glue + 1.0;
+    return formula::glueResult<AsWritten>(x, std::tanh(formula::glueArgument(x, drive)), glue);
 }
 
+float clampAndNarrow(double v) { return static_cast<float>(formula::clampOutput(v)); }
+
 double sideWidthFactor(double levelCubic, double lfoValue) {
-    return (0.2 * levelCubic + 1.0) * (std::tanh(std::fabs(lfoValue)) * 0.25) + 1.0;
+    return formula::widthResult(levelCubic, std::tanh(formula::widthArgument(lfoValue)));
 }

@@ -1,41 +1,32 @@
-// The block frame: bypass, the per-block parameter snapshot and output gain, and the
-// per-frame path from the two input samples to the two clamped output samples.
+// The block entry points: the bypass decision, then either the literal stage-by-stage path
+// or the block kernel chosen for this processor.
 #pragma once
 
 #include <cstdint>
 
+#include "engine/block_settings.h"
 #include "engine/engine_state.h"
-#include "engine/parameter_index.h"
 
-// What the engine reads of the host side once per block.
-struct BlockSettings {
-    float parameters[parameterCount];
-    bool hostBypass;
-};
+// One way of processing a block that is not bypassed.
+using BlockPath = void (*)(EngineState& engine, const BlockConstants& constants,
+                           const float* const* inputs, float* const* outputs,
+                           int32_t sampleFrames);
 
-// The parameter snapshot of one processed block, widened to double.
-struct BlockSnapshot {
-    double drive;
-    double tubeBias;
-    double glue;
-    double momentum;
-    double sieve;
-    double mix;
-    double outputGain;
-};
+// Copies a bypassed block; otherwise runs the path with the block's constants.
+void processBlockWith(BlockPath path, EngineState& engine, double sampleRate,
+                      const BlockSettings& settings, const float* const* inputs,
+                      float* const* outputs, int32_t sampleFrames);
 
-bool isBlockBypassed(const BlockSettings& settings);
-double outputGainFor(float outputParameter);
-BlockSnapshot takeSnapshot(const BlockSettings& settings);
+// The literal path, frame by frame and stage by stage with the C library's tanh, sin and
+// pow: the reference every kernel is measured against.
+void processFramesLiterally(EngineState& engine, const BlockConstants& constants,
+                            const float* const* inputs, float* const* outputs,
+                            int32_t sampleFrames);
 
-// Copies input to output for a bypassed block; safe for in-place and crossed buffers.
-void copyBypassedBlock(const float* const* inputs, float* const* outputs, int32_t sampleFrames);
-
-// The literal stage-by-stage path, kept as the reference for the fast one.
 void processBlockReference(EngineState& engine, double sampleRate, const BlockSettings& settings,
                            const float* const* inputs, float* const* outputs,
                            int32_t sampleFrames);
 
-// What the plug-in runs.
+// What the plug-in runs: the kernel chosen once per process (block_kernels.h).
 void processBlock(EngineState& engine, double sampleRate, const BlockSettings& settings,
                   const float* const* inputs, float* const* outputs, int32_t sampleFrames);

@@ -1,5 +1,7 @@
-// The fast block kernel against the literal path: same output to the last float bit on
-// nearly every sample, never more than 1.2e-7 away, and the same engine state afterwards.
+// Every block kernel built in against the literal path: same output to the last float bit on
+// nearly every sample, never more than 1.2e-7 away, and the same engine state afterwards;
+// and the kernels against each other, bit for bit. A kernel this processor cannot run is
+// reported and left out.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,12 +10,24 @@
 #include <limits>
 #include <vector>
 
+#include "engine/block_kernels.h"
 #include "engine/engine_state.h"
-#include "engine/fast_kernel.h"
 #include "engine/process_block.h"
-#include "engine/vector_math.h"
+#include "support/noise.h"
 
 namespace {
+
+// The kernels this processor runs, each announced.
+std::vector<const BlockKernel*> kernelsHere() {
+    std::vector<const BlockKernel*> here;
+    for (const BlockKernel* k : builtBlockKernels()) {
+        if (runsHere(k->instructionSet))
+            here.push_back(k);
+        else
+            std::printf("kernel %s: not supported here, not tested\n", k->name);
+    }
+    return here;
+}
 
 struct Agreement {
     int64_t samples = 0;
@@ -22,9 +36,8 @@ struct Agreement {
 };
 
 // A deterministic stereo test signal that changes character every 3000 frames, faults included.
-float testSample(int64_t i, int channel, uint32_t& noise) {
-    noise = noise * 1664525u + 1013904223u;
-    const double white = static_cast<double>(noise >> 8) / 16777216.0 - 0.5;
+float testSample(int64_t i, int channel, NoiseSource& noise) {
+    const double white = noise.centred();
     const double t = static_cast<double>(i);
     const int section = static_cast<int>((i / 3000) % 12);
     switch (section) {
@@ -89,12 +102,12 @@ void expectStatesEquivalent(const EngineState& a, const EngineState& b) {
     EXPECT_TRUE(near(a.lfoDepth, b.lfoDepth));
 }
 
-Agreement renderBoth(int64_t totalFrames, bool inPlace) {
+Agreement renderBoth(const BlockKernel& kernel, int64_t totalFrames, bool inPlace) {
     EngineState literal, fast;
     double fs = prepareEngine(literal, 44100.0);
     prepareEngine(fast, 44100.0);
     const int32_t blockSizes[] = {1, 64, 511, 4096, 37, 128, 0, 2};
-    uint32_t noise = 99u;
+    NoiseSource noise{99u};
     Agreement agreement;
     int64_t frame = 0;
     for (int block = 0; frame < totalFrames; ++block) {
@@ -117,7 +130,7 @@ Agreement renderBoth(int64_t totalFrames, bool inPlace) {
         float* fastBuffers[2] = {inPlace ? fastL.data() : separateL.data(),
                                  inPlace ? fastR.data() : separateR.data()};
         const float* fastIn[2] = {inPlace ? fastL.data() : inL.data(), inPlace ? fastR.data() : inR.data()};
-        processBlockFast(fast, fs, settings, fastIn, fastBuffers, n);
+        processBlockWith(kernel.process, fast, fs, settings, fastIn, fastBuffers, n);
         for (int32_t i = 0; i < n; ++i)
             for (int c = 0; c < 2; ++c) {
                 // Bit for bit: a not-a-number that a bypassed block copies counts as identical.
@@ -139,11 +152,14 @@ Agreement renderBoth(int64_t totalFrames, bool inPlace) {
 }
 
 TEST(FastEngine, MatchesTheLiteralPathOverLongVariedSignalsWithFaults) {
-    for (const bool inPlace : {false, true}) {
-        const Agreement a = renderBoth(600000, inPlace);
+    for (const BlockKernel* kernel : kernelsHere())
+        for (const bool inPlace : {false, true}) {
+        SCOPED_TRACE(kernel->name);
+        const Agreement a = renderBoth(*kernel, 600000, inPlace);
         const double share = static_cast<double>(a.identical) / static_cast<double>(a.samples);
-        std::printf("in place %d: %lld samples, %.6f%% identical, largest difference %.3g\n",
-                    inPlace, static_cast<long long>(a.samples), 100.0 * share, a.largestDifference);
+        std::printf("%s, in place %d: %lld samples, %.6f%% identical, largest difference %.3g\n",
+                    kernel->name, inPlace, static_cast<long long>(a.samples), 100.0 * share,
+                    a.largestDifference);
         EXPECT_GE(share, 0.9999);
         EXPECT_LE(a.largestDifference, 1.2e-7);
     }
@@ -155,6 +171,11 @@ double ulpsApart(double a, double b) {
 }
 
 TEST(FastEngine, BlockTanhAndSinStayWithinTwoUlpsOfTheLibrary) {
+    for (const BlockKernel* kernel : kernelsHere()) {
+    SCOPED_TRACE(kernel->name);
+    const auto tanhBlock = kernel->tanhBlock;
+    const auto sinBlock = kernel->sinBlock;
+    (void)sinBlock;
     std::vector<double> x;
     for (int i = -200000; i <= 200000; ++i) x.push_back(i * 1.37e-4);  // through 0.625 and 20
     for (int i = 0; i < 2000; ++i) x.push_back(std::ldexp(1.0 + i * 1e-3, -40 + i / 50));
@@ -191,12 +212,18 @@ TEST(FastEngine, BlockTanhAndSinStayWithinTwoUlpsOfTheLibrary) {
     volatile double huge = 1e300, farOut = 3e5;
     EXPECT_EQ(sinSpecial[5], std::sin(huge));
     EXPECT_EQ(sinSpecial[7], std::sin(farOut));
+    }
 }
 
 // tanh's upper range takes e^2|x| as a fraction with its division folded into tanh's own:
 // across the seams (0.625, where the exponential's reduction steps, 20) it stays odd, never
 // falls by more than an ulp of 1 and never leaves [−1, 1].
 TEST(FastEngine, BlockTanhIsOddAndMonotonicAcrossItsRanges) {
+    for (const BlockKernel* kernel : kernelsHere()) {
+    SCOPED_TRACE(kernel->name);
+    const auto tanhBlock = kernel->tanhBlock;
+    const auto sinBlock = kernel->sinBlock;
+    (void)sinBlock;
     std::vector<double> x;
     for (const double seam : {0.625, 0.8664339756999316, 1.2130075659799042, 20.0})
         for (int i = -300; i <= 300; ++i) x.push_back(seam + i * std::ldexp(seam, -50));
@@ -213,12 +240,15 @@ TEST(FastEngine, BlockTanhIsOddAndMonotonicAcrossItsRanges) {
             ASSERT_GE(positive[i], positive[i - 1] - 2.3e-16) << x[i];
         }
     }
+    }
 }
 
 // The band split runs a chunk without its guard and flush and redoes the chunk when either
 // would have acted. A fault or a decay into the flush range at any frame of a chunk must leave
 // the output and every state exactly as the literal path leaves them, chunk after chunk.
 TEST(FastEngine, FaultsAndTinyStatesInsideAChunkMatchTheGuardedPath) {
+    for (const BlockKernel* kernel : kernelsHere()) {
+    SCOPED_TRACE(kernel->name);
     struct Case {
         const char* name;
         int faultFrame;  // within the 64-frame chunk
@@ -255,16 +285,55 @@ TEST(FastEngine, FaultsAndTinyStatesInsideAChunkMatchTheGuardedPath) {
             float* literalOut[2] = {outLiteral[0], outLiteral[1]};
             float* fastOut[2] = {outFast[0], outFast[1]};
             processBlockReference(literal, fs, settings, in, literalOut, 64);
-            processBlockFast(fast, fs, settings, in, fastOut, 64);
+            processBlockWith(kernel->process, fast, fs, settings, in, fastOut, 64);
             expectStatesEquivalent(literal, fast);
             for (int ch = 0; ch < 2; ++ch)
                 for (int i = 0; i < 64; ++i)
                     ASSERT_NEAR(outFast[ch][i], outLiteral[ch][i], 1.2e-7) << "block " << block << " frame " << i;
         }
     }
+    }
+}
+
+// Every kernel gives the very same bits as every other: outputs and every state word, over
+// the long varied signal, block by block.
+TEST(FastEngine, KernelsAgreeBitForBit) {
+    const std::vector<const BlockKernel*> kernels = kernelsHere();
+    std::vector<EngineState> engines(kernels.size());
+    double fs = 0.0;
+    for (EngineState& e : engines) fs = prepareEngine(e, 48000.0);
+    NoiseSource noise{7u};
+    const int32_t blockSizes[] = {512, 1, 63, 65, 7, 4096, 130};
+    int64_t frame = 0;
+    for (int block = 0; block < 140; ++block) {
+        const int32_t n = blockSizes[block % 7];
+        std::vector<float> inL(n), inR(n);
+        for (int32_t i = 0; i < n; ++i) {
+            inL[i] = testSample(frame + i, 0, noise);
+            inR[i] = testSample(frame + i, 1, noise);
+        }
+        frame += n;
+        const float* in[2] = {inL.data(), inR.data()};
+        const BlockSettings settings = settingsFor(block / 2);
+        std::vector<std::vector<float>> outs;
+        for (size_t k = 0; k < kernels.size(); ++k) {
+            std::vector<float> out(2 * static_cast<size_t>(n));
+            float* o[2] = {out.data(), out.data() + n};
+            processBlockWith(kernels[k]->process, engines[k], fs, settings, in, o, n);
+            outs.push_back(std::move(out));
+        }
+        for (size_t k = 1; k < kernels.size(); ++k) {
+            SCOPED_TRACE(kernels[k]->name);
+            ASSERT_EQ(std::memcmp(outs[k].data(), outs[0].data(), outs[0].size() * sizeof(float)), 0)
+                << "block " << block;
+            ASSERT_EQ(std::memcmp(&engines[k], &engines[0], sizeof(EngineState)), 0) << "block " << block;
+        }
+    }
 }
 
 TEST(FastEngine, SilenceStaysExactAndTheModulatorRunsOn) {
+    for (const BlockKernel* kernel : kernelsHere()) {
+    SCOPED_TRACE(kernel->name);
     EngineState literal, fast;
     const double fs = prepareEngine(literal, 48000.0);
     prepareEngine(fast, 48000.0);
@@ -274,11 +343,12 @@ TEST(FastEngine, SilenceStaysExactAndTheModulatorRunsOn) {
     float* b[2] = {outB.data(), outB.data()};
     const BlockSettings settings = settingsFor(1);
     processBlockReference(literal, fs, settings, in, a, 3000);
-    processBlockFast(fast, fs, settings, in, b, 3000);
+    processBlockWith(kernel->process, fast, fs, settings, in, b, 3000);
     for (int i = 0; i < 3000; ++i) ASSERT_TRUE(outB[i] == 0.0f && !std::signbit(outB[i]));
     EXPECT_EQ(fast.lfoPhase, literal.lfoPhase);
     EXPECT_NE(fast.lfoPhase, 0.0);
     expectStatesEquivalent(literal, fast);
+    }
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include "support/noise.h"
 #include "support/plugin_library.h"
 
 extern char** environ;
@@ -140,13 +141,12 @@ inline Audio readAudio(const std::string& path) {
 // the saturation has work to do. Deterministic.
 inline std::vector<float> testSignal(int64_t frames, int channels, int sampleRate, float level = 0.8f) {
     std::vector<float> samples(static_cast<size_t>(frames * channels));
-    uint32_t noise = 12345u;
+    NoiseSource noise{12345u};
     for (int64_t f = 0; f < frames; ++f) {
         double t = static_cast<double>(f) / sampleRate;
         double swell = 0.3 + 0.7 * std::sin(3.14159265 * static_cast<double>(f) / frames);
         for (int c = 0; c < channels; ++c) {
-            noise = noise * 1664525u + 1013904223u;
-            double white = (noise >> 8) / 8388608.0 - 1.0;
+            double white = noise.symmetric();
             double value = 0.5 * std::sin(2 * 3.14159265 * (70.0 + 40.0 * c) * t) +
                            0.3 * std::sin(2 * 3.14159265 * 880.0 * t) +
                            0.2 * white * std::exp(-std::fmod(t, 0.25) * 20.0);

@@ -6,12 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "support/noise.h"
+
 inline void fillTestSignal(float* left, float* right, size_t frames, double fs, uint32_t seed) {
-    uint32_t state = seed * 2654435761u + 12345u;
-    auto noise = [&state] {
-        state = state * 1664525u + 1013904223u;
-        return static_cast<double>(state >> 8) / 8388608.0 - 1.0;  // -1 .. 1
-    };
+    NoiseSource source{seed * 2654435761u + 12345u};
+    auto noise = [&source] { return source.symmetric(); };
     const double bassStep = 4.0 * 55.0 / fs, sawStep = 2.0 * 220.0 / fs;
     const size_t burstPeriod = static_cast<size_t>(fs / 4.0);
     double bass = 0.0, bassDirection = 1.0, saw = -1.0, envelope = 0.0;

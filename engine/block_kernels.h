@@ -1,0 +1,31 @@
+// The block kernels built into this program, one per instruction set, and the choice among
+// them, made once per process from what the processor and the operating system support.
+#pragma once
+
+#include <span>
+
+#include "engine/process_block.h"
+
+enum class InstructionSet {
+    sse2,    // every x86-64 processor; plain vector code elsewhere
+    avx2,    // four doubles a register
+    avx512,  // eight doubles a register (F, DQ and VL)
+};
+
+struct BlockKernel {
+    const char* name;
+    InstructionSet instructionSet;
+    BlockPath process;
+    // The kernel's own tanh and sin, in place over count values.
+    void (*tanhBlock)(double* values, int count);
+    void (*sinBlock)(double* values, int count);
+};
+
+// Every kernel built in, narrowest first, whether this processor runs it or not.
+std::span<const BlockKernel* const> builtBlockKernels();
+
+// The processor has the instructions and the operating system saves their registers.
+bool runsHere(InstructionSet instructionSet);
+
+// The kernel processBlock uses.
+const BlockKernel& chosenBlockKernel();

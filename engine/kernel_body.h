@@ -1,0 +1,313 @@
+// The block kernel, once for every width: included by one unit per instruction set, each
+// built with its own flags (see CMakeLists.txt). Wide is the lane type of the stages that
+// work on every sample alike; Split is that of the band split, whose states run through the
+// frames (two lanes: left and right of one cascade; four: of the two cascades that share
+// an input). The formulas are stage_formulas.h's, with the Folded rounding; tanh and sin are
+// block_math.h's, on a chunk of frames at a time.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/block_kernels.h"
+#include "engine/block_math.h"
+#include "engine/control_signals.h"
+#include "engine/engine_state.h"
+#include "engine/stage_formulas.h"
+
+namespace kernel {
+namespace {
+
+// Frames a block is cut into; the working arrays live on the stack.
+constexpr int32_t chunkFrames = 64;
+
+// Working arrays of one chunk: per frame values, and per channel values as (left, right).
+struct Chunk {
+    double crestSoftener[chunkFrames], levelCubic[chunkFrames], levelSquare[chunkFrames];
+    double crest[chunkFrames], lfo[chunkFrames], lfoDepth[chunkFrames], drive[chunkFrames];
+    double width[chunkFrames];
+    double dry[2 * chunkFrames];
+    double driveLanes[2 * chunkFrames], levelCubicLanes[2 * chunkFrames], levelSquareLanes[2 * chunkFrames];
+    double low[2 * chunkFrames], upper[2 * chunkFrames], mid[2 * chunkFrames], high[2 * chunkFrames];
+    double shaped[2 * chunkFrames], wet[2 * chunkFrames];
+};
+
+// Control signals frame by frame; the modulator's sine, its depth, the tube's drive and the
+// side width afterwards on the whole chunk.
+template <class Wide>
+void runControlSignals(EngineState& engine, const BlockConstants& c, Chunk& k, int32_t frames) {
+    for (int32_t i = 0; i < frames; ++i) {
+        advanceControlSignals(engine, k.dry[2 * i], k.dry[2 * i + 1]);
+        k.crestSoftener[i] = engine.crestSoftener;
+        k.levelCubic[i] = engine.levelCubic;
+        k.levelSquare[i] = engine.levelSquare;
+        k.crest[i] = engine.crest;
+        k.lfo[i] = engine.lfoPhase + lfoPhaseOffset;
+    }
+    blockmath::sinBlock<Wide>(k.lfo, frames);
+    overLanes<Wide>(frames, [&]<class V>(int i) {
+        const V depth = formula::modulatorDepth(load<V>(k.lfo + i), load<V>(k.crest + i));
+        store(k.lfoDepth + i, depth);
+        store(k.drive + i, formula::tubeDrive(load<V>(k.crestSoftener + i), depth, c.driveFactor));
+        store(k.width + i, formula::widthArgument(load<V>(k.lfo + i)));
+    });
+    engine.lfoValue = k.lfo[frames - 1];
+    engine.lfoDepth = k.lfoDepth[frames - 1];
+    blockmath::tanhBlock<Wide>(k.width, frames);
+    overLanes<Wide>(frames, [&]<class V>(int i) {
+        store(k.width + i, formula::widthResult(load<V>(k.levelCubic + i), load<V>(k.width + i)));
+    });
+    for (int32_t i = 0; i < frames; ++i)
+        for (int ch = 0; ch < 2; ++ch) {
+            k.driveLanes[2 * i + ch] = k.drive[i];
+            k.levelCubicLanes[2 * i + ch] = k.levelCubic[i];
+            k.levelSquareLanes[2 * i + ch] = k.levelSquare[i];
+        }
+}
+
+// Two cascades of two sections each, fed the same input, for left and right: `first` and
+// `second`, held in lanes of Split as laneCount/2 cascades side by side.
+template <class Split>
+struct TwinCascades {
+    static constexpr int across = laneCount<Split> / 2;  // cascades side by side
+    static constexpr int holders = 4 / across;
+    SectionLanes<Split> s[holders];
+
+    // Lane j of holder n: channel j % 2, cascade (n / 2)·across + j / 2, stage n % 2; the
+    // sections of each channel ordered first's two, then second's two.
+    static FilterSection& section(FilterSection* left, FilterSection* right, int n, int j) {
+        const int cascade = (n / 2) * across + j / 2;
+        return (j % 2 ? right : left)[cascade * 2 + n % 2];
+    }
+
+    void load(FilterSection* left, FilterSection* right) {
+        for (int n = 0; n < holders; ++n)
+            for (int j = 0; j < laneCount<Split>; ++j) {
+                const FilterSection& f = section(left, right, n, j);
+                s[n].b0[j] = f.b0;
+                s[n].b1[j] = f.b1;
+                s[n].b2[j] = f.b2;
+                s[n].a1[j] = f.a1;
+                s[n].a2[j] = f.a2;
+                s[n].z1[j] = f.z1;
+                s[n].z2[j] = f.z2;
+            }
+    }
+
+    void storeState(FilterSection* left, FilterSection* right) const {
+        for (int n = 0; n < holders; ++n)
+            for (int j = 0; j < laneCount<Split>; ++j) {
+                FilterSection& f = section(left, right, n, j);
+                f.z1 = s[n].z1[j];
+                f.z2 = s[n].z2[j];
+            }
+    }
+};
+
+// A section step without the guard and the flush, for the common case where neither acts.
+// `smallest` follows the least state magnitude; with the states at the end that tells
+// whether the guard or the flush would have acted anywhere: a state word that stops being
+// finite stays so from then on (a2 is never 0 in these designs), and the flush acts only
+// below stateFlushThreshold.
+template <class V>
+inline V stepUnguarded(SectionLanes<V>& s, V x, V& smallest) {
+    const V y = s.b0 * x + s.z1;
+    const V newZ2 = s.b2 * x - s.a2 * y;
+    const V newZ1 = s.z2 + (s.b1 * x - s.a1 * y);
+    s.z1 = newZ1;
+    s.z2 = newZ2;
+    const V z1Magnitude = absolute(newZ1), z2Magnitude = absolute(newZ2);
+    const V stepSmallest = select(z1Magnitude < z2Magnitude, z1Magnitude, z2Magnitude);
+    smallest = select(stepSmallest < smallest, stepSmallest, smallest);
+    return y;
+}
+
+template <class V>
+inline V stepGuarded(SectionLanes<V>& s, V x, V&) {
+    return stepSection(s, x);
+}
+
+template <class Split, Split (*stepFunction)(SectionLanes<Split>&, Split, Split&)>
+void twinLoop(TwinCascades<Split>& t, Split* smallest, const double* input, double* first,
+              double* second, int32_t frames) {
+    constexpr int lanes = laneCount<Split>;
+    for (int32_t i = 0; i < frames; ++i) {
+        Split x;
+        for (int j = 0; j < lanes; ++j) x[j] = input[2 * i + j % 2];
+        for (int h = 0; h < TwinCascades<Split>::holders / 2; ++h) {
+            const Split y = stepFunction(t.s[2 * h + 1], stepFunction(t.s[2 * h], x, smallest[2 * h]),
+                                         smallest[2 * h + 1]);
+            for (int j = 0; j < lanes; ++j) {
+                const int cascade = h * TwinCascades<Split>::across + j / 2;
+                (cascade == 0 ? first : second)[2 * i + j % 2] = y[j];
+            }
+        }
+    }
+}
+
+// Unguarded first; if the guard or the flush would have acted anywhere in the chunk, the
+// chunk again from the saved states with both, so the result is always the guarded one.
+// The outputs must not overlap the input.
+template <class Split>
+void runTwinCascades(FilterSection* left, FilterSection* right, const double* input, double* first,
+                     double* second, int32_t frames) {
+    using Twin = TwinCascades<Split>;
+    Twin t;
+    t.load(left, right);
+    const Twin saved = t;
+    Split smallest[Twin::holders];
+    for (Split& s : smallest) s = broadcast<Split>(INFINITY);
+    twinLoop<Split, stepUnguarded<Split>>(t, smallest, input, first, second, frames);
+    bool ordinary = true;
+    for (int n = 0; n < Twin::holders; ++n)
+        ordinary = ordinary && allLanes(both(both(smallest[n] >= stateFlushThreshold,
+                                                  withinFiniteRange(t.s[n].z1)),
+                                             withinFiniteRange(t.s[n].z2)));
+    if (!ordinary) {
+        t = saved;
+        twinLoop<Split, stepGuarded<Split>>(t, smallest, input, first, second, frames);
+    }
+    t.storeState(left, right);
+}
+
+// The crossovers' sections of one channel, in the order low (2), high (2), mid (2), top (2).
+inline FilterSection* splitSections(BandSplit& band) {
+    static_assert(sizeof(BandSplit) == 8 * sizeof(FilterSection));
+    return band.lowSplit;
+}
+
+template <class Split>
+void runBandSplit(EngineState& engine, Chunk& k, int32_t frames) {
+    FilterSection* left = splitSections(engine.bands[0]);
+    FilterSection* right = splitSections(engine.bands[1]);
+    // In two passes, so that the states stay in registers.
+    runTwinCascades<Split>(left, right, k.dry, k.low, k.upper, frames);
+    runTwinCascades<Split>(left + 4, right + 4, k.upper, k.mid, k.high, frames);
+}
+
+// The peak follower runs through the frames: left and right as a pair.
+void runMomentum(EngineState& engine, const BlockConstants& c, Chunk& k, int32_t frames) {
+    LowPeakFollower* followers = engine.lowPeakFollowers;
+    Double2 lowPeak{followers[0].lowPeak, followers[1].lowPeak};
+    const Double2 release{followers[0].lowPeakRelease, followers[1].lowPeakRelease};
+    for (int32_t i = 0; i < frames; ++i) {
+        const Double2 y = formula::momentumBoost<Folded>(load<Double2>(k.low + 2 * i), c.momentumK);
+        lowPeak = formula::followLowPeak(y, lowPeak, release);
+        store(k.low + 2 * i, formula::momentumLimit(y, lowPeak));
+    }
+    followers[0].lowPeak = lowPeak[0];
+    followers[1].lowPeak = lowPeak[1];
+}
+
+template <class Wide>
+void runTube(const BlockConstants& c, Chunk& k, int32_t frames) {
+    overLanes<Wide>(2 * frames, [&]<class V>(int i) {
+        store(k.shaped + i, formula::tubeArgument<Folded>(c, load<V>(k.mid + i), load<V>(k.driveLanes + i),
+                                                          load<V>(k.levelCubicLanes + i),
+                                                          load<V>(k.levelSquareLanes + i)));
+    });
+    blockmath::tanhBlock<Wide>(k.shaped, 2 * frames);
+    overLanes<Wide>(2 * frames, [&]<class V>(int i) {
+        store(k.mid + i, formula::tubeResult(load<V>(k.mid + i), load<V>(k.shaped + i)));
+    });
+}
+
+template <class Wide>
+void runSieve(const BlockConstants& c, Chunk& k, int32_t frames) {
+    overLanes<Wide>(2 * frames, [&]<class V>(int i) {
+        store(k.shaped + i, formula::sieveArgument(load<V>(k.high + i)));
+    });
+    blockmath::sinBlock<Wide>(k.shaped, 2 * frames);
+    overLanes<Wide>(2 * frames, [&]<class V>(int i) {
+        store(k.high + i, formula::sieveResult(load<V>(k.high + i), load<V>(k.shaped + i), c.sieve));
+    });
+}
+
+// The side filters run through the frames: one frame at a time.
+void runRecombination(EngineState& engine, Chunk& k, int32_t frames) {
+    FilterSection highPass = engine.sideHighPass;
+    FilterSection presence = engine.sidePresence;
+    for (int32_t i = 0; i < frames; ++i) {
+        const Double2 sum = formula::bandSum(load<Double2>(k.mid + 2 * i), load<Double2>(k.low + 2 * i),
+                                             load<Double2>(k.high + 2 * i));
+        const formula::WetPair wet = formula::recombine(sum[0], sum[1], k.width[i], highPass, presence);
+        k.wet[2 * i] = wet.left;
+        k.wet[2 * i + 1] = wet.right;
+    }
+    engine.sideHighPass = highPass;
+    engine.sidePresence = presence;
+}
+
+template <class Wide>
+void runGlue(const BlockConstants& c, Chunk& k, int32_t frames) {
+    overLanes<Wide>(2 * frames, [&]<class V>(int i) {
+        store(k.shaped + i, formula::glueArgument(load<V>(k.wet + i), c.glueDrive));
+    });
+    blockmath::tanhBlock<Wide>(k.shaped, 2 * frames);
+    overLanes<Wide>(2 * frames, [&]<class V>(int i) {
+        store(k.wet + i, formula::glueResult<Folded>(load<V>(k.wet + i), load<V>(k.shaped + i), c.glue));
+    });
+}
+
+template <class Wide>
+void writeOutput(const BlockConstants& c, Chunk& k, float* const* outputs, int32_t start, int32_t frames) {
+    overLanes<Wide>(2 * frames, [&]<class V>(int i) {
+        store(k.wet + i, formula::clampOutput(formula::mixOutput(c, load<V>(k.wet + i), load<V>(k.dry + i))));
+    });
+    for (int32_t i = 0; i < frames; ++i) {
+        outputs[0][start + i] = static_cast<float>(k.wet[2 * i]);
+        outputs[1][start + i] = static_cast<float>(k.wet[2 * i + 1]);
+    }
+}
+
+// Exact silence in and every filter at rest: every band, the side and the wet signal are
+// exactly 0 for the whole chunk, and only the control signals and the low-band peak
+// followers move.
+bool chunkIsSilent(EngineState& engine, const Chunk& k, int32_t frames) {
+    for (int32_t i = 0; i < 2 * frames; ++i)
+        if (k.dry[i] != 0.0) return false;
+    const auto atRest = [](const FilterSection& s) { return s.z1 == 0.0 && s.z2 == 0.0; };
+    for (BandSplit& band : engine.bands) {
+        const FilterSection* sections = splitSections(band);
+        for (int s = 0; s < 8; ++s)
+            if (!atRest(sections[s])) return false;
+    }
+    return atRest(engine.sideHighPass) && atRest(engine.sidePresence);
+}
+
+template <class Wide, class Split>
+void processChunks(EngineState& engine, const BlockConstants& c, const float* const* inputs,
+                   float* const* outputs, int32_t sampleFrames) {
+    Chunk k;
+    for (int32_t start = 0; start < sampleFrames; start += chunkFrames) {
+        const int32_t frames = sampleFrames - start < chunkFrames ? sampleFrames - start : chunkFrames;
+        // The whole chunk is read before any of it is written: in place and crossed buffers.
+        for (int32_t i = 0; i < frames; ++i) {
+            k.dry[2 * i] = inputs[0][start + i];
+            k.dry[2 * i + 1] = inputs[1][start + i];
+        }
+        runControlSignals<Wide>(engine, c, k, frames);
+        if (chunkIsSilent(engine, k, frames)) {
+            for (int32_t i = 0; i < 2 * frames; ++i) k.low[i] = 0.0;
+            runMomentum(engine, c, k, frames);
+            for (int32_t i = 0; i < frames; ++i) outputs[0][start + i] = outputs[1][start + i] = 0.0f;
+            continue;
+        }
+        runBandSplit<Split>(engine, k, frames);
+        runMomentum(engine, c, k, frames);
+        runTube<Wide>(c, k, frames);
+        if (c.sieveActive) runSieve<Wide>(c, k, frames);
+        runRecombination(engine, k, frames);
+        if (c.glueActive) runGlue<Wide>(c, k, frames);
+        writeOutput<Wide>(c, k, outputs, start, frames);
+    }
+}
+
+// The kernel of one width, for the unit that builds it.
+template <class Wide, class Split>
+constexpr BlockKernel makeBlockKernel(const char* name, InstructionSet instructionSet) {
+    return BlockKernel{name, instructionSet, processChunks<Wide, Split>, blockmath::tanhBlock<Wide>,
+                       blockmath::sinBlock<Wide>};
+}
+
+}  // namespace
+}  // namespace kernel
