@@ -18,7 +18,7 @@
 #include "engine/engine_state.h"
 #include "engine/block_kernels.h"
 #include "engine/process_block.h"
-#include "tests/support/noise.h"
+#include "support/noise.h"
 
 namespace {
 

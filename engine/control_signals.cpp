@@ -7,7 +7,8 @@
 double modulatorDepth(double lfoValue, double crest) { return formula::modulatorDepth(lfoValue, crest); }
 
 void updateControlSignals(EngineState& engine, double xL, double xR) {
-    advanceControlSignals(engine, xL, xR);
+    advanceControlState(engine, xL, xR);
+    storeLevelShapes(engine, shapeLevels(engine.level, engine.slowLevel));
     engine.lfoValue = std::sin(engine.lfoPhase + lfoPhaseOffset);
     engine.lfoDepth = modulatorDepth(engine.lfoValue, engine.crest);
 }

@@ -8,6 +8,7 @@
 
 constexpr double detectorCeiling = 1000000.0;
 
+// One frame of every control signal, the modulator's sine and depth included.
 void updateControlSignals(EngineState& engine, double xL, double xR);
 
 constexpr double lfoPhaseOffset = 0.8224670334241132;  // added after the wrap, not stored
@@ -26,10 +27,37 @@ inline double detectorInput(double xL, double xR) {
     return d;
 }
 
-// Everything of updateControlSignals up to the modulator phase; the modulator's value and
-// depth are left to the caller (the block kernels take the sines of a whole chunk at once).
-// In the header so that the kernels' frame loop keeps the state in registers.
-inline void advanceControlSignals(EngineState& engine, double xL, double xR) {
+// What the control signals derive from a frame's level and slow level.
+template <class V>
+struct LevelShapes {
+    V crest, crestNorm, crestSoftener, levelCubic, levelSquare;
+};
+
+template <class V>
+inline LevelShapes<V> shapeLevels(V level, V slowLevel) {
+    LevelShapes<V> s;
+    s.crest = level / (absolute(0.1 * slowLevel) + 0.04);
+    const V crestNorm = s.crest / 25.0;
+    s.crestNorm = select(crestNorm > 1.0, broadcast<V>(1.0), crestNorm);
+    s.crestSoftener = 1.0 / (s.crestNorm * (2.0 * s.crestNorm) + 1.0);
+    const V levelCubic = ((level * (level * level)) * 91.0) / 81.0;
+    s.levelCubic = select(levelCubic > 1.0, broadcast<V>(1.0), levelCubic);
+    s.levelSquare = ((level * level) * 81.0) / 91.0;
+    return s;
+}
+
+inline void storeLevelShapes(EngineState& engine, const LevelShapes<double>& s) {
+    engine.crest = s.crest;
+    engine.crestNorm = s.crestNorm;
+    engine.crestSoftener = s.crestSoftener;
+    engine.levelCubic = s.levelCubic;
+    engine.levelSquare = s.levelSquare;
+}
+
+// The state the control signals carry from frame to frame: the peak normaliser, the level,
+// the slow level and the modulator phase. In the header so that the kernels' frame loop
+// keeps the state in registers; the kernels take everything else on whole chunks.
+inline void advanceControlState(EngineState& engine, double xL, double xR) {
     const double d = detectorInput(xL, xR);
 
     const double decayedPeak = engine.peakNorm * engine.peakNormDecay;
@@ -45,18 +73,6 @@ inline void advanceControlSignals(EngineState& engine, double xL, double xR) {
     engine.level = level;
 
     engine.slowLevel = (level - engine.slowLevel) * engine.slowCoef + engine.slowLevel;
-
-    const double crest = level / (std::fabs(0.1 * engine.slowLevel) + 0.04);
-    engine.crest = crest;
-    double crestNorm = crest / 25.0;
-    if (crestNorm > 1.0) crestNorm = 1.0;
-    engine.crestNorm = crestNorm;
-    engine.crestSoftener = 1.0 / (crestNorm * (2.0 * crestNorm) + 1.0);
-
-    double levelCubic = ((level * (level * level)) * 91.0) / 81.0;
-    if (levelCubic > 1.0) levelCubic = 1.0;
-    engine.levelCubic = levelCubic;
-    engine.levelSquare = ((level * level) * 81.0) / 91.0;
 
     double phase = engine.lfoPhase + engine.lfoIncrement;
     if (phase > 6.283185307179586) phase -= 6.283185307179586;

@@ -22,8 +22,8 @@ constexpr int32_t chunkFrames = 64;
 
 // Working arrays of one chunk: per frame values, and per channel values as (left, right).
 struct Chunk {
-    double crestSoftener[chunkFrames], levelCubic[chunkFrames], levelSquare[chunkFrames];
-    double crest[chunkFrames], lfo[chunkFrames], lfoDepth[chunkFrames], drive[chunkFrames];
+    double level[chunkFrames], slowLevel[chunkFrames], levelCubic[chunkFrames], levelSquare[chunkFrames];
+    double lfo[chunkFrames], lfoDepth[chunkFrames], drive[chunkFrames];
     double width[chunkFrames];
     double dry[2 * chunkFrames];
     double driveLanes[2 * chunkFrames], levelCubicLanes[2 * chunkFrames], levelSquareLanes[2 * chunkFrames];
@@ -31,25 +31,30 @@ struct Chunk {
     double shaped[2 * chunkFrames], wet[2 * chunkFrames];
 };
 
-// Control signals frame by frame; the modulator's sine, its depth, the tube's drive and the
-// side width afterwards on the whole chunk.
+// The control state frame by frame; the modulator's sine, everything derived from the
+// levels, the modulator's depth, the tube's drive and the side width afterwards on the whole
+// chunk.
 template <class Wide>
 void runControlSignals(EngineState& engine, const BlockConstants& c, Chunk& k, int32_t frames) {
     for (int32_t i = 0; i < frames; ++i) {
-        advanceControlSignals(engine, k.dry[2 * i], k.dry[2 * i + 1]);
-        k.crestSoftener[i] = engine.crestSoftener;
-        k.levelCubic[i] = engine.levelCubic;
-        k.levelSquare[i] = engine.levelSquare;
-        k.crest[i] = engine.crest;
+        advanceControlState(engine, k.dry[2 * i], k.dry[2 * i + 1]);
+        k.level[i] = engine.level;
+        k.slowLevel[i] = engine.slowLevel;
         k.lfo[i] = engine.lfoPhase + lfoPhaseOffset;
     }
     blockmath::sinBlock<Wide>(k.lfo, frames);
     overLanes<Wide>(frames, [&]<class V>(int i) {
-        const V depth = formula::modulatorDepth(load<V>(k.lfo + i), load<V>(k.crest + i));
+        const LevelShapes<V> shapes = shapeLevels(load<V>(k.level + i), load<V>(k.slowLevel + i));
+        store(k.levelCubic + i, shapes.levelCubic);
+        store(k.levelSquare + i, shapes.levelSquare);
+        const V lfo = load<V>(k.lfo + i);
+        const V depth = formula::modulatorDepth(lfo, shapes.crest);
         store(k.lfoDepth + i, depth);
-        store(k.drive + i, formula::tubeDrive(load<V>(k.crestSoftener + i), depth, c.driveFactor));
-        store(k.width + i, formula::widthArgument(load<V>(k.lfo + i)));
+        store(k.drive + i, formula::tubeDrive(shapes.crestSoftener, depth, c.driveFactor));
+        store(k.width + i, formula::widthArgument(lfo));
     });
+    // The engine keeps the last frame's values, as the literal path leaves them.
+    storeLevelShapes(engine, shapeLevels(engine.level, engine.slowLevel));
     engine.lfoValue = k.lfo[frames - 1];
     engine.lfoDepth = k.lfoDepth[frames - 1];
     blockmath::tanhBlock<Wide>(k.width, frames);
