@@ -126,7 +126,7 @@ inline double librarySin(double x) { return std::sin(x); }
 
 // In place over count values, Wide lanes at a time and the rest one by one.
 template <class Wide>
-void tanhBlock(double* values, int count) {
+[[gnu::noinline]] void tanhBlock(double* values, int count) {
     // Infinities are within reach of tanh (they saturate); only not-a-number leaves it.
     overLanes<Wide>(count, [values]<class V>(int i) {
         applyLanes<V, tanhLanes<V>, libraryTanh>(values, i, INFINITY);
@@ -134,7 +134,7 @@ void tanhBlock(double* values, int count) {
 }
 
 template <class Wide>
-void sinBlock(double* values, int count) {
+[[gnu::noinline]] void sinBlock(double* values, int count) {
     overLanes<Wide>(count, [values]<class V>(int i) {
         applyLanes<V, sinLanes<V>, librarySin>(values, i, sinReach);
     });

@@ -20,6 +20,8 @@ namespace {
 // Frames a block is cut into; the working arrays live on the stack.
 constexpr int32_t chunkFrames = 64;
 
+// The stages are kept out of line: a call per chunk costs nothing, and a profile shows each.
+
 // Working arrays of one chunk: per frame values, and per channel values as (left, right).
 struct Chunk {
     double level[chunkFrames], slowLevel[chunkFrames], levelCubic[chunkFrames], levelSquare[chunkFrames];
@@ -34,14 +36,22 @@ struct Chunk {
 // The control state frame by frame; the modulator's sine, everything derived from the
 // levels, the modulator's depth, the tube's drive and the side width afterwards on the whole
 // chunk.
-template <class Wide>
-void runControlSignals(EngineState& engine, const BlockConstants& c, Chunk& k, int32_t frames) {
-    for (int32_t i = 0; i < frames; ++i) {
+// The first, run inside the band split's first frame loop: both are chains through the
+// frames, and side by side the processor overlaps them.
+struct ControlStateStep {
+    EngineState& engine;
+    Chunk& k;
+
+    void operator()(int32_t i) const {
         advanceControlState(engine, k.dry[2 * i], k.dry[2 * i + 1]);
         k.level[i] = engine.level;
         k.slowLevel[i] = engine.slowLevel;
         k.lfo[i] = engine.lfoPhase + lfoPhaseOffset;
     }
+};
+
+template <class Wide>
+[[gnu::noinline]] void runControlSignals(EngineState& engine, const BlockConstants& c, Chunk& k, int32_t frames) {
     blockmath::sinBlock<Wide>(k.lfo, frames);
     overLanes<Wide>(frames, [&]<class V>(int i) {
         const LevelShapes<V> shapes = shapeLevels(load<V>(k.level + i), load<V>(k.slowLevel + i));
@@ -131,11 +141,13 @@ inline V stepGuarded(SectionLanes<V>& s, V x, V&) {
     return stepSection(s, x);
 }
 
-template <class Split, Split (*stepFunction)(SectionLanes<Split>&, Split, Split&)>
-void twinLoop(TwinCascades<Split>& t, Split* smallest, const double* input, double* first,
-              double* second, int32_t frames) {
+template <class Split, Split (*stepFunction)(SectionLanes<Split>&, Split, Split&), class PerFrame>
+[[gnu::always_inline]] inline void twinLoop(TwinCascades<Split>& t, Split* smallest, const double* input,
+                                            double* first, double* second, int32_t frames,
+                                            PerFrame perFrame) {
     constexpr int lanes = laneCount<Split>;
     for (int32_t i = 0; i < frames; ++i) {
+        perFrame(i);
         Split x;
         for (int j = 0; j < lanes; ++j) x[j] = input[2 * i + j % 2];
         for (int h = 0; h < TwinCascades<Split>::holders / 2; ++h) {
@@ -152,16 +164,17 @@ void twinLoop(TwinCascades<Split>& t, Split* smallest, const double* input, doub
 // Unguarded first; if the guard or the flush would have acted anywhere in the chunk, the
 // chunk again from the saved states with both, so the result is always the guarded one.
 // The outputs must not overlap the input.
-template <class Split>
-void runTwinCascades(FilterSection* left, FilterSection* right, const double* input, double* first,
-                     double* second, int32_t frames) {
+// perFrame(i) runs once for every frame, redone chunk or not.
+template <class Split, class PerFrame>
+[[gnu::noinline]] void runTwinCascades(FilterSection* left, FilterSection* right, const double* input,
+                                       double* first, double* second, int32_t frames, PerFrame perFrame) {
     using Twin = TwinCascades<Split>;
     Twin t;
     t.load(left, right);
     const Twin saved = t;
     Split smallest[Twin::holders];
     for (Split& s : smallest) s = broadcast<Split>(INFINITY);
-    twinLoop<Split, stepUnguarded<Split>>(t, smallest, input, first, second, frames);
+    twinLoop<Split, stepUnguarded<Split>>(t, smallest, input, first, second, frames, perFrame);
     bool ordinary = true;
     for (int n = 0; n < Twin::holders; ++n)
         ordinary = ordinary && allLanes(both(both(smallest[n] >= stateFlushThreshold,
@@ -169,7 +182,7 @@ void runTwinCascades(FilterSection* left, FilterSection* right, const double* in
                                              withinFiniteRange(t.s[n].z2)));
     if (!ordinary) {
         t = saved;
-        twinLoop<Split, stepGuarded<Split>>(t, smallest, input, first, second, frames);
+        twinLoop<Split, stepGuarded<Split>>(t, smallest, input, first, second, frames, [](int32_t) {});
     }
     t.storeState(left, right);
 }
@@ -180,31 +193,38 @@ inline FilterSection* splitSections(BandSplit& band) {
     return band.lowSplit;
 }
 
-template <class Split>
-void runBandSplit(EngineState& engine, Chunk& k, int32_t frames) {
+template <class Split, class PerFrame>
+void runBandSplit(EngineState& engine, Chunk& k, int32_t frames, PerFrame perFrame) {
     FilterSection* left = splitSections(engine.bands[0]);
     FilterSection* right = splitSections(engine.bands[1]);
     // In two passes, so that the states stay in registers.
-    runTwinCascades<Split>(left, right, k.dry, k.low, k.upper, frames);
-    runTwinCascades<Split>(left + 4, right + 4, k.upper, k.mid, k.high, frames);
+    runTwinCascades<Split>(left, right, k.dry, k.low, k.upper, frames, perFrame);
+    runTwinCascades<Split>(left + 4, right + 4, k.upper, k.mid, k.high, frames, [](int32_t) {});
 }
 
-// The peak follower runs through the frames: left and right as a pair.
-void runMomentum(EngineState& engine, const BlockConstants& c, Chunk& k, int32_t frames) {
+// The boost and the limiter on whole chunks; only the peak follower runs through the
+// frames, left and right as a pair.
+template <class Wide>
+[[gnu::noinline]] void runMomentum(EngineState& engine, const BlockConstants& c, Chunk& k, int32_t frames) {
+    overLanes<Wide>(2 * frames, [&]<class V>(int i) {
+        store(k.low + i, formula::momentumBoost<Folded>(load<V>(k.low + i), c.momentumK));
+    });
     LowPeakFollower* followers = engine.lowPeakFollowers;
     Double2 lowPeak{followers[0].lowPeak, followers[1].lowPeak};
     const Double2 release{followers[0].lowPeakRelease, followers[1].lowPeakRelease};
     for (int32_t i = 0; i < frames; ++i) {
-        const Double2 y = formula::momentumBoost<Folded>(load<Double2>(k.low + 2 * i), c.momentumK);
-        lowPeak = formula::followLowPeak(y, lowPeak, release);
-        store(k.low + 2 * i, formula::momentumLimit(y, lowPeak));
+        lowPeak = formula::followLowPeak(load<Double2>(k.low + 2 * i), lowPeak, release);
+        store(k.shaped + 2 * i, lowPeak);
     }
     followers[0].lowPeak = lowPeak[0];
     followers[1].lowPeak = lowPeak[1];
+    overLanes<Wide>(2 * frames, [&]<class V>(int i) {
+        store(k.low + i, formula::momentumLimit(load<V>(k.low + i), load<V>(k.shaped + i)));
+    });
 }
 
 template <class Wide>
-void runTube(const BlockConstants& c, Chunk& k, int32_t frames) {
+[[gnu::noinline]] void runTube(const BlockConstants& c, Chunk& k, int32_t frames) {
     overLanes<Wide>(2 * frames, [&]<class V>(int i) {
         store(k.shaped + i, formula::tubeArgument<Folded>(c, load<V>(k.mid + i), load<V>(k.driveLanes + i),
                                                           load<V>(k.levelCubicLanes + i),
@@ -217,7 +237,7 @@ void runTube(const BlockConstants& c, Chunk& k, int32_t frames) {
 }
 
 template <class Wide>
-void runSieve(const BlockConstants& c, Chunk& k, int32_t frames) {
+[[gnu::noinline]] void runSieve(const BlockConstants& c, Chunk& k, int32_t frames) {
     overLanes<Wide>(2 * frames, [&]<class V>(int i) {
         store(k.shaped + i, formula::sieveArgument(load<V>(k.high + i)));
     });
@@ -228,7 +248,7 @@ void runSieve(const BlockConstants& c, Chunk& k, int32_t frames) {
 }
 
 // The side filters run through the frames: one frame at a time.
-void runRecombination(EngineState& engine, Chunk& k, int32_t frames) {
+[[gnu::noinline]] void runRecombination(EngineState& engine, Chunk& k, int32_t frames) {
     FilterSection highPass = engine.sideHighPass;
     FilterSection presence = engine.sidePresence;
     for (int32_t i = 0; i < frames; ++i) {
@@ -243,7 +263,7 @@ void runRecombination(EngineState& engine, Chunk& k, int32_t frames) {
 }
 
 template <class Wide>
-void runGlue(const BlockConstants& c, Chunk& k, int32_t frames) {
+[[gnu::noinline]] void runGlue(const BlockConstants& c, Chunk& k, int32_t frames) {
     overLanes<Wide>(2 * frames, [&]<class V>(int i) {
         store(k.shaped + i, formula::glueArgument(load<V>(k.wet + i), c.glueDrive));
     });
@@ -254,7 +274,7 @@ void runGlue(const BlockConstants& c, Chunk& k, int32_t frames) {
 }
 
 template <class Wide>
-void writeOutput(const BlockConstants& c, Chunk& k, float* const* outputs, int32_t start, int32_t frames) {
+[[gnu::noinline]] void writeOutput(const BlockConstants& c, Chunk& k, float* const* outputs, int32_t start, int32_t frames) {
     overLanes<Wide>(2 * frames, [&]<class V>(int i) {
         store(k.wet + i, formula::clampOutput(formula::mixOutput(c, load<V>(k.wet + i), load<V>(k.dry + i))));
     });
@@ -290,15 +310,18 @@ void processChunks(EngineState& engine, const BlockConstants& c, const float* co
             k.dry[2 * i] = inputs[0][start + i];
             k.dry[2 * i + 1] = inputs[1][start + i];
         }
-        runControlSignals<Wide>(engine, c, k, frames);
+        const ControlStateStep controlState{engine, k};
         if (chunkIsSilent(engine, k, frames)) {
+            for (int32_t i = 0; i < frames; ++i) controlState(i);
+            runControlSignals<Wide>(engine, c, k, frames);
             for (int32_t i = 0; i < 2 * frames; ++i) k.low[i] = 0.0;
-            runMomentum(engine, c, k, frames);
+            runMomentum<Wide>(engine, c, k, frames);
             for (int32_t i = 0; i < frames; ++i) outputs[0][start + i] = outputs[1][start + i] = 0.0f;
             continue;
         }
-        runBandSplit<Split>(engine, k, frames);
-        runMomentum(engine, c, k, frames);
+        runBandSplit<Split>(engine, k, frames, controlState);
+        runControlSignals<Wide>(engine, c, k, frames);
+        runMomentum<Wide>(engine, c, k, frames);
         runTube<Wide>(c, k, frames);
         if (c.sieveActive) runSieve<Wide>(c, k, frames);
         runRecombination(engine, k, frames);
