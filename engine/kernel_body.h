@@ -30,7 +30,7 @@ struct Chunk {
     double dry[2 * chunkFrames];
     double driveLanes[2 * chunkFrames], levelCubicLanes[2 * chunkFrames], levelSquareLanes[2 * chunkFrames];
     double low[2 * chunkFrames], upper[2 * chunkFrames], mid[2 * chunkFrames], high[2 * chunkFrames];
-    double shaped[2 * chunkFrames], wet[2 * chunkFrames];
+    double lowPeak[2 * chunkFrames], shaped[2 * chunkFrames], wet[2 * chunkFrames];
 };
 
 // The control state frame by frame; the modulator's sine, everything derived from the
@@ -144,7 +144,7 @@ inline V stepGuarded(SectionLanes<V>& s, V x, V&) {
 template <class Split, Split (*stepFunction)(SectionLanes<Split>&, Split, Split&), class PerFrame>
 [[gnu::always_inline]] inline void twinLoop(TwinCascades<Split>& t, Split* smallest, const double* input,
                                             double* first, double* second, int32_t frames,
-                                            PerFrame perFrame) {
+                                            PerFrame& perFrame) {
     constexpr int lanes = laneCount<Split>;
     for (int32_t i = 0; i < frames; ++i) {
         perFrame(i);
@@ -167,7 +167,7 @@ template <class Split, Split (*stepFunction)(SectionLanes<Split>&, Split, Split&
 // perFrame(i) runs once for every frame, redone chunk or not.
 template <class Split, class PerFrame>
 [[gnu::noinline]] void runTwinCascades(FilterSection* left, FilterSection* right, const double* input,
-                                       double* first, double* second, int32_t frames, PerFrame perFrame) {
+                                       double* first, double* second, int32_t frames, PerFrame& perFrame) {
     using Twin = TwinCascades<Split>;
     Twin t;
     t.load(left, right);
@@ -182,7 +182,8 @@ template <class Split, class PerFrame>
                                              withinFiniteRange(t.s[n].z2)));
     if (!ordinary) {
         t = saved;
-        twinLoop<Split, stepGuarded<Split>>(t, smallest, input, first, second, frames, [](int32_t) {});
+        auto nothing = [](int32_t) {};
+        twinLoop<Split, stepGuarded<Split>>(t, smallest, input, first, second, frames, nothing);
     }
     t.storeState(left, right);
 }
@@ -193,33 +194,52 @@ inline FilterSection* splitSections(BandSplit& band) {
     return band.lowSplit;
 }
 
-template <class Split, class PerFrame>
-void runBandSplit(EngineState& engine, Chunk& k, int32_t frames, PerFrame perFrame) {
+// The crossovers in two passes, so that the states stay in registers: low and high on the
+// input, then mid and top on the high one; each pass with a chain of its own through the
+// frames beside it.
+template <class Split, class FirstPerFrame, class SecondPerFrame, class BetweenPasses>
+void runBandSplit(EngineState& engine, Chunk& k, int32_t frames, FirstPerFrame& first,
+                  BetweenPasses between, SecondPerFrame& second) {
     FilterSection* left = splitSections(engine.bands[0]);
     FilterSection* right = splitSections(engine.bands[1]);
-    // In two passes, so that the states stay in registers.
-    runTwinCascades<Split>(left, right, k.dry, k.low, k.upper, frames, perFrame);
-    runTwinCascades<Split>(left + 4, right + 4, k.upper, k.mid, k.high, frames, [](int32_t) {});
+    runTwinCascades<Split>(left, right, k.dry, k.low, k.upper, frames, first);
+    between();
+    runTwinCascades<Split>(left + 4, right + 4, k.upper, k.mid, k.high, frames, second);
 }
 
-// The boost and the limiter on whole chunks; only the peak follower runs through the
-// frames, left and right as a pair.
+// Momentum: the boost and the limiter on whole chunks; only the peak follower runs through
+// the frames, left and right as a pair, inside the band split's second frame loop.
 template <class Wide>
-[[gnu::noinline]] void runMomentum(EngineState& engine, const BlockConstants& c, Chunk& k, int32_t frames) {
+[[gnu::noinline]] void runMomentumBoost(const BlockConstants& c, Chunk& k, int32_t frames) {
     overLanes<Wide>(2 * frames, [&]<class V>(int i) {
         store(k.low + i, formula::momentumBoost<Folded>(load<V>(k.low + i), c.momentumK));
     });
-    LowPeakFollower* followers = engine.lowPeakFollowers;
-    Double2 lowPeak{followers[0].lowPeak, followers[1].lowPeak};
-    const Double2 release{followers[0].lowPeakRelease, followers[1].lowPeakRelease};
-    for (int32_t i = 0; i < frames; ++i) {
+}
+
+struct PeakFollowerStep {
+    Chunk& k;
+    Double2 lowPeak, release;
+
+    PeakFollowerStep(const EngineState& engine, Chunk& chunk)
+        : k(chunk),
+          lowPeak{engine.lowPeakFollowers[0].lowPeak, engine.lowPeakFollowers[1].lowPeak},
+          release{engine.lowPeakFollowers[0].lowPeakRelease, engine.lowPeakFollowers[1].lowPeakRelease} {}
+
+    void operator()(int32_t i) {
         lowPeak = formula::followLowPeak(load<Double2>(k.low + 2 * i), lowPeak, release);
-        store(k.shaped + 2 * i, lowPeak);
+        store(k.lowPeak + 2 * i, lowPeak);
     }
-    followers[0].lowPeak = lowPeak[0];
-    followers[1].lowPeak = lowPeak[1];
+
+    void storeState(EngineState& engine) const {
+        engine.lowPeakFollowers[0].lowPeak = lowPeak[0];
+        engine.lowPeakFollowers[1].lowPeak = lowPeak[1];
+    }
+};
+
+template <class Wide>
+[[gnu::noinline]] void runMomentumLimit(Chunk& k, int32_t frames) {
     overLanes<Wide>(2 * frames, [&]<class V>(int i) {
-        store(k.low + i, formula::momentumLimit(load<V>(k.low + i), load<V>(k.shaped + i)));
+        store(k.low + i, formula::momentumLimit(load<V>(k.low + i), load<V>(k.lowPeak + i)));
     });
 }
 
@@ -310,18 +330,23 @@ void processChunks(EngineState& engine, const BlockConstants& c, const float* co
             k.dry[2 * i] = inputs[0][start + i];
             k.dry[2 * i + 1] = inputs[1][start + i];
         }
-        const ControlStateStep controlState{engine, k};
+        ControlStateStep controlState{engine, k};
+        PeakFollowerStep peakFollower(engine, k);
         if (chunkIsSilent(engine, k, frames)) {
             for (int32_t i = 0; i < frames; ++i) controlState(i);
             runControlSignals<Wide>(engine, c, k, frames);
             for (int32_t i = 0; i < 2 * frames; ++i) k.low[i] = 0.0;
-            runMomentum<Wide>(engine, c, k, frames);
+            runMomentumBoost<Wide>(c, k, frames);
+            for (int32_t i = 0; i < frames; ++i) peakFollower(i);
+            peakFollower.storeState(engine);
             for (int32_t i = 0; i < frames; ++i) outputs[0][start + i] = outputs[1][start + i] = 0.0f;
             continue;
         }
-        runBandSplit<Split>(engine, k, frames, controlState);
+        runBandSplit<Split>(engine, k, frames, controlState, [&] { runMomentumBoost<Wide>(c, k, frames); },
+                            peakFollower);
+        peakFollower.storeState(engine);
+        runMomentumLimit<Wide>(k, frames);
         runControlSignals<Wide>(engine, c, k, frames);
-        runMomentum<Wide>(engine, c, k, frames);
         runTube<Wide>(c, k, frames);
         if (c.sieveActive) runSieve<Wide>(c, k, frames);
         runRecombination(engine, k, frames);
