@@ -123,8 +123,8 @@ struct TwinCascades {
 // whether the guard or the flush would have acted anywhere: a state word that stops being
 // finite stays so from then on (a2 is never 0 in these designs), and the flush acts only
 // below stateFlushThreshold.
-template <class V>
-inline V stepUnguarded(SectionLanes<V>& s, V x, V& smallest) {
+template <class Section, class V>
+inline V stepUnguarded(Section& s, V x, V& smallest) {
     const V y = s.b0 * x + s.z1;
     const V newZ2 = s.b2 * x - s.a2 * y;
     const V newZ1 = s.z2 + (s.b1 * x - s.a1 * y);
@@ -136,9 +136,16 @@ inline V stepUnguarded(SectionLanes<V>& s, V x, V& smallest) {
     return y;
 }
 
-template <class V>
-inline V stepGuarded(SectionLanes<V>& s, V x, V&) {
+template <class Section, class V>
+inline V stepGuarded(Section& s, V x, V&) {
     return stepSection(s, x);
+}
+
+// After an unguarded stretch: neither the guard nor the flush would have acted.
+template <class Section, class V>
+inline bool stayedOrdinary(const Section& s, V smallest) {
+    return allLanes(both(both(smallest >= stateFlushThreshold, withinFiniteRange(s.z1)),
+                         withinFiniteRange(s.z2)));
 }
 
 template <class Split, Split (*stepFunction)(SectionLanes<Split>&, Split, Split&), class PerFrame>
@@ -174,16 +181,14 @@ template <class Split, class PerFrame>
     const Twin saved = t;
     Split smallest[Twin::holders];
     for (Split& s : smallest) s = broadcast<Split>(INFINITY);
-    twinLoop<Split, stepUnguarded<Split>>(t, smallest, input, first, second, frames, perFrame);
+    twinLoop<Split, stepUnguarded<SectionLanes<Split>, Split>>(t, smallest, input, first, second, frames, perFrame);
     bool ordinary = true;
     for (int n = 0; n < Twin::holders; ++n)
-        ordinary = ordinary && allLanes(both(both(smallest[n] >= stateFlushThreshold,
-                                                  withinFiniteRange(t.s[n].z1)),
-                                             withinFiniteRange(t.s[n].z2)));
+        ordinary = ordinary && stayedOrdinary(t.s[n], smallest[n]);
     if (!ordinary) {
         t = saved;
         auto nothing = [](int32_t) {};
-        twinLoop<Split, stepGuarded<Split>>(t, smallest, input, first, second, frames, nothing);
+        twinLoop<Split, stepGuarded<SectionLanes<Split>, Split>>(t, smallest, input, first, second, frames, nothing);
     }
     t.storeState(left, right);
 }
@@ -267,19 +272,33 @@ template <class Wide>
     });
 }
 
-// The side filters run through the frames: one frame at a time.
-[[gnu::noinline]] void runRecombination(EngineState& engine, Chunk& k, int32_t frames) {
-    FilterSection highPass = engine.sideHighPass;
-    FilterSection presence = engine.sidePresence;
+template <double (*stepFunction)(FilterSection&, double, double&)>
+[[gnu::always_inline]] inline void recombinationLoop(FilterSection* sideSections, double* smallest, Chunk& k,
+                                                     int32_t frames) {
     for (int32_t i = 0; i < frames; ++i) {
         const Double2 sum = formula::bandSum(load<Double2>(k.mid + 2 * i), load<Double2>(k.low + 2 * i),
                                              load<Double2>(k.high + 2 * i));
-        const formula::WetPair wet = formula::recombine(sum[0], sum[1], k.width[i], highPass, presence);
+        const formula::WetPair wet = formula::recombine(sum[0], sum[1], k.width[i], [&](double side) {
+            return stepFunction(sideSections[1], stepFunction(sideSections[0], side, smallest[0]), smallest[1]);
+        });
         k.wet[2 * i] = wet.left;
         k.wet[2 * i + 1] = wet.right;
     }
-    engine.sideHighPass = highPass;
-    engine.sidePresence = presence;
+}
+
+// The side filters run through the frames: one frame at a time, unguarded first and again
+// guarded when the guard or the flush would have acted, like the band split.
+[[gnu::noinline]] void runRecombination(EngineState& engine, Chunk& k, int32_t frames) {
+    FilterSection sections[2] = {engine.sideHighPass, engine.sidePresence};
+    double smallest[2] = {INFINITY, INFINITY};
+    recombinationLoop<stepUnguarded<FilterSection, double>>(sections, smallest, k, frames);
+    if (!stayedOrdinary(sections[0], smallest[0]) || !stayedOrdinary(sections[1], smallest[1])) {
+        sections[0] = engine.sideHighPass;
+        sections[1] = engine.sidePresence;
+        recombinationLoop<stepGuarded<FilterSection, double>>(sections, smallest, k, frames);
+    }
+    engine.sideHighPass = sections[0];
+    engine.sidePresence = sections[1];
 }
 
 template <class Wide>

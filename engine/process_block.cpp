@@ -53,7 +53,9 @@ void processFramesLiterally(EngineState& engine, const BlockConstants& c,
         const double width = widthResult(engine.levelCubic, std::tanh(widthArgument(engine.lfoValue)));
         const WetPair wet = recombine(bandSum(midBand[0], lowBand[0], highBand[0]),
                                       bandSum(midBand[1], lowBand[1], highBand[1]), width,
-                                      engine.sideHighPass, engine.sidePresence);
+                                      [&engine](double side) {
+                                          return step(engine.sidePresence, step(engine.sideHighPass, side));
+                                      });
         double wetBoth[2] = {wet.left, wet.right};
         if (c.glueActive)
             for (double& v : wetBoth)

@@ -180,12 +180,13 @@ struct WetPair {
     double left, right;
 };
 
-// Mid and side of the two band sums, the side high-passed, given presence and widened.
-inline WetPair recombine(double sumL, double sumR, double width, FilterSection& sideHighPass,
-                         FilterSection& sidePresence) {
+// Mid and side of the two band sums, the side through filterSide (the side high-pass and
+// presence sections) and widened.
+template <class FilterSide>
+inline WetPair recombine(double sumL, double sumR, double width, FilterSide&& filterSide) {
     const double midSignal = (sumL + sumR) * halfSqrt2;
     const double sideSignal = (sumL - sumR) * halfSqrt2;
-    const double side = width * stepSection(sidePresence, stepSection(sideHighPass, sideSignal));
+    const double side = width * filterSide(sideSignal);
     return {(midSignal + side) * halfSqrt2, (midSignal - side) * halfSqrt2};
 }
 
