@@ -88,13 +88,7 @@ inline bool anyLane(M mask) {
 
 template <class M>
 inline bool allLanes(M mask) {
-    if constexpr (std::is_same_v<M, bool>) {
-        return mask;
-    } else {
-        for (int i = 0; i < static_cast<int>(sizeof(M) / sizeof(mask[0])); ++i)
-            if (!mask[i]) return false;
-        return true;
-    }
+    return !anyLane(invert(mask));
 }
 
 // The same bits seen as integers and back.
