@@ -79,6 +79,9 @@ template <class Wide>
         }
 }
 
+// The four sections of one crossover input for one channel: first's two, then second's two.
+using CascadeSections = FilterSection* [4];
+
 // Two cascades of two sections each, fed the same input, for left and right: `first` and
 // `second`, held in lanes of Split as laneCount/2 cascades side by side.
 template <class Split>
@@ -89,15 +92,12 @@ struct TwinCascades {
 
     // Lane j of holder n: channel j % 2, cascade (n / 2)·across + j / 2, stage n % 2; the
     // sections of each channel ordered first's two, then second's two.
-    static FilterSection& section(FilterSection* left, FilterSection* right, int n, int j) {
-        const int cascade = (n / 2) * across + j / 2;
-        return (j % 2 ? right : left)[cascade * 2 + n % 2];
-    }
+    static constexpr int sectionOf(int n, int j) { return ((n / 2) * across + j / 2) * 2 + n % 2; }
 
-    void load(FilterSection* left, FilterSection* right) {
+    void load(const CascadeSections (&channels)[2]) {
         for (int n = 0; n < holders; ++n)
             for (int j = 0; j < laneCount<Split>; ++j) {
-                const FilterSection& f = section(left, right, n, j);
+                const FilterSection& f = *channels[j % 2][sectionOf(n, j)];
                 s[n].b0[j] = f.b0;
                 s[n].b1[j] = f.b1;
                 s[n].b2[j] = f.b2;
@@ -108,10 +108,10 @@ struct TwinCascades {
             }
     }
 
-    void storeState(FilterSection* left, FilterSection* right) const {
+    void storeState(const CascadeSections (&channels)[2]) const {
         for (int n = 0; n < holders; ++n)
             for (int j = 0; j < laneCount<Split>; ++j) {
-                FilterSection& f = section(left, right, n, j);
+                FilterSection& f = *channels[j % 2][sectionOf(n, j)];
                 f.z1 = s[n].z1[j];
                 f.z2 = s[n].z2[j];
             }
@@ -155,16 +155,21 @@ template <class Split, Split (*stepFunction)(SectionLanes<Split>&, Split, Split&
     constexpr int lanes = laneCount<Split>;
     for (int32_t i = 0; i < frames; ++i) {
         perFrame(i);
-        Split x;
-        for (int j = 0; j < lanes; ++j) x[j] = input[2 * i + j % 2];
-        for (int h = 0; h < TwinCascades<Split>::holders / 2; ++h) {
-            const Split y = stepFunction(t.s[2 * h + 1], stepFunction(t.s[2 * h], x, smallest[2 * h]),
-                                         smallest[2 * h + 1]);
-            for (int j = 0; j < lanes; ++j) {
-                const int cascade = h * TwinCascades<Split>::across + j / 2;
-                (cascade == 0 ? first : second)[2 * i + j % 2] = y[j];
-            }
+        // The frame's left and right in every pair of lanes.
+        double repeated[lanes];
+        for (int j = 0; j < lanes; j += 2) {
+            repeated[j] = input[2 * i];
+            repeated[j + 1] = input[2 * i + 1];
         }
+        const Split x = load<Split>(repeated);
+        double outputs[4];  // first's left and right, then second's
+        for (int h = 0; h < TwinCascades<Split>::holders / 2; ++h)
+            store(outputs + h * lanes, stepFunction(t.s[2 * h + 1], stepFunction(t.s[2 * h], x, smallest[2 * h]),
+                                                    smallest[2 * h + 1]));
+        first[2 * i] = outputs[0];
+        first[2 * i + 1] = outputs[1];
+        second[2 * i] = outputs[2];
+        second[2 * i + 1] = outputs[3];
     }
 }
 
@@ -173,11 +178,11 @@ template <class Split, Split (*stepFunction)(SectionLanes<Split>&, Split, Split&
 // The outputs must not overlap the input.
 // perFrame(i) runs once for every frame, redone chunk or not.
 template <class Split, class PerFrame>
-[[gnu::noinline]] void runTwinCascades(FilterSection* left, FilterSection* right, const double* input,
+[[gnu::noinline]] void runTwinCascades(const CascadeSections (&channels)[2], const double* input,
                                        double* first, double* second, int32_t frames, PerFrame& perFrame) {
     using Twin = TwinCascades<Split>;
     Twin t;
-    t.load(left, right);
+    t.load(channels);
     const Twin saved = t;
     Split smallest[Twin::holders];
     for (Split& s : smallest) s = broadcast<Split>(INFINITY);
@@ -190,13 +195,21 @@ template <class Split, class PerFrame>
         auto nothing = [](int32_t) {};
         twinLoop<Split, stepGuarded<SectionLanes<Split>, Split>>(t, smallest, input, first, second, frames, nothing);
     }
-    t.storeState(left, right);
+    t.storeState(channels);
 }
 
-// The crossovers' sections of one channel, in the order low (2), high (2), mid (2), top (2).
-inline FilterSection* splitSections(BandSplit& band) {
-    static_assert(sizeof(BandSplit) == 8 * sizeof(FilterSection));
-    return band.lowSplit;
+inline void lowAndHighSections(BandSplit& b, CascadeSections& sections) {
+    sections[0] = &b.lowSplit[0];
+    sections[1] = &b.lowSplit[1];
+    sections[2] = &b.highSplit[0];
+    sections[3] = &b.highSplit[1];
+}
+
+inline void midAndTopSections(BandSplit& b, CascadeSections& sections) {
+    sections[0] = &b.midSplit[0];
+    sections[1] = &b.midSplit[1];
+    sections[2] = &b.topSplit[0];
+    sections[3] = &b.topSplit[1];
 }
 
 // The crossovers in two passes, so that the states stay in registers: low and high on the
@@ -205,11 +218,14 @@ inline FilterSection* splitSections(BandSplit& band) {
 template <class Split, class FirstPerFrame, class SecondPerFrame, class BetweenPasses>
 void runBandSplit(EngineState& engine, Chunk& k, int32_t frames, FirstPerFrame& first,
                   BetweenPasses between, SecondPerFrame& second) {
-    FilterSection* left = splitSections(engine.bands[0]);
-    FilterSection* right = splitSections(engine.bands[1]);
-    runTwinCascades<Split>(left, right, k.dry, k.low, k.upper, frames, first);
+    CascadeSections input[2], upper[2];
+    for (int ch = 0; ch < 2; ++ch) {
+        lowAndHighSections(engine.bands[ch], input[ch]);
+        midAndTopSections(engine.bands[ch], upper[ch]);
+    }
+    runTwinCascades<Split>(input, k.dry, k.low, k.upper, frames, first);
     between();
-    runTwinCascades<Split>(left + 4, right + 4, k.upper, k.mid, k.high, frames, second);
+    runTwinCascades<Split>(upper, k.upper, k.mid, k.high, frames, second);
 }
 
 // Momentum: the boost and the limiter on whole chunks; only the peak follower runs through
@@ -331,9 +347,12 @@ bool chunkIsSilent(EngineState& engine, const Chunk& k, int32_t frames) {
         if (k.dry[i] != 0.0) return false;
     const auto atRest = [](const FilterSection& s) { return s.z1 == 0.0 && s.z2 == 0.0; };
     for (BandSplit& band : engine.bands) {
-        const FilterSection* sections = splitSections(band);
-        for (int s = 0; s < 8; ++s)
-            if (!atRest(sections[s])) return false;
+        CascadeSections sections[2];
+        lowAndHighSections(band, sections[0]);
+        midAndTopSections(band, sections[1]);
+        for (const CascadeSections& four : sections)
+            for (const FilterSection* section : four)
+                if (!atRest(*section)) return false;
     }
     return atRest(engine.sideHighPass) && atRest(engine.sidePresence);
 }
