@@ -17,10 +17,9 @@
 namespace kernel {
 namespace {
 
-// Frames a block is cut into; the working arrays live on the stack.
+// Frames a block is cut into; the working arrays live on the stack. The stages below are
+// kept out of line: a call per chunk costs nothing, and a profile shows each.
 constexpr int32_t chunkFrames = 64;
-
-// The stages are kept out of line: a call per chunk costs nothing, and a profile shows each.
 
 // Working arrays of one chunk: per frame values, and per channel values as (left, right).
 struct Chunk {
@@ -33,11 +32,8 @@ struct Chunk {
     double lowPeak[2 * chunkFrames], shaped[2 * chunkFrames], wet[2 * chunkFrames];
 };
 
-// The control state frame by frame; the modulator's sine, everything derived from the
-// levels, the modulator's depth, the tube's drive and the side width afterwards on the whole
-// chunk.
-// The first, run inside the band split's first frame loop: both are chains through the
-// frames, and side by side the processor overlaps them.
+// Control signals: the state frame by frame, inside the band split's first frame loop (both
+// are chains through the frames, and side by side the processor overlaps them) ...
 struct ControlStateStep {
     EngineState& engine;
     Chunk& k;
@@ -50,6 +46,8 @@ struct ControlStateStep {
     }
 };
 
+// ... then the modulator's sine, everything derived from the levels, the modulator's depth,
+// the tube's drive and the side width on the whole chunk.
 template <class Wide>
 [[gnu::noinline]] void runControlSignals(EngineState& engine, const BlockConstants& c, Chunk& k, int32_t frames) {
     blockmath::sinBlock<Wide>(k.lfo, frames);
@@ -175,8 +173,8 @@ template <class Split, Split (*stepFunction)(SectionLanes<Split>&, Split, Split&
 
 // Unguarded first; if the guard or the flush would have acted anywhere in the chunk, the
 // chunk again from the saved states with both, so the result is always the guarded one.
-// The outputs must not overlap the input.
-// perFrame(i) runs once for every frame, redone chunk or not.
+// The outputs must not overlap the input. perFrame(i) runs once for every frame, with the
+// first run only.
 template <class Split, class PerFrame>
 [[gnu::noinline]] void runTwinCascades(const CascadeSections (&channels)[2], const double* input,
                                        double* first, double* second, int32_t frames, PerFrame& perFrame) {

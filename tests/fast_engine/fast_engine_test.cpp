@@ -79,11 +79,15 @@ void expectStatesEquivalent(const EngineState& a, const EngineState& b) {
         return x == y || std::fabs(x - y) <= 1e-9 * std::fmax(std::fabs(x), std::fabs(y)) + 1e-12;
     };
     for (int c = 0; c < 2; ++c) {
-        const FilterSection* fa = a.bands[c].lowSplit;
-        const FilterSection* fb = b.bands[c].lowSplit;
+        const BandSplit& ba = a.bands[c];
+        const BandSplit& bb = b.bands[c];
+        const FilterSection* fa[8] = {&ba.lowSplit[0], &ba.lowSplit[1], &ba.highSplit[0], &ba.highSplit[1],
+                                      &ba.midSplit[0], &ba.midSplit[1], &ba.topSplit[0], &ba.topSplit[1]};
+        const FilterSection* fb[8] = {&bb.lowSplit[0], &bb.lowSplit[1], &bb.highSplit[0], &bb.highSplit[1],
+                                      &bb.midSplit[0], &bb.midSplit[1], &bb.topSplit[0], &bb.topSplit[1]};
         for (int s = 0; s < 8; ++s) {
-            EXPECT_EQ(fa[s].z1, fb[s].z1) << "band split state, channel " << c << " section " << s;
-            EXPECT_EQ(fa[s].z2, fb[s].z2) << "band split state, channel " << c << " section " << s;
+            EXPECT_EQ(fa[s]->z1, fb[s]->z1) << "band split state, channel " << c << " section " << s;
+            EXPECT_EQ(fa[s]->z2, fb[s]->z2) << "band split state, channel " << c << " section " << s;
         }
         EXPECT_TRUE(near(a.lowPeakFollowers[c].lowPeak, b.lowPeakFollowers[c].lowPeak));
     }
