@@ -7,17 +7,17 @@
 #endif
 
 extern const BlockKernel sse2BlockKernel;
-#if VELMORA_WIDE_KERNELS
 extern const BlockKernel avx2BlockKernel;
 extern const BlockKernel avx512BlockKernel;
-#endif
 
 namespace {
 
 constexpr const BlockKernel* builtKernels[] = {
     &sse2BlockKernel,
-#if VELMORA_WIDE_KERNELS
+#if VELMORA_AVX2_KERNEL
     &avx2BlockKernel,
+#endif
+#if VELMORA_AVX512_KERNEL
     &avx512BlockKernel,
 #endif
 };
