@@ -42,13 +42,10 @@ inline V broadcast(double v) {
     }
 }
 
-// mask ? a : b, lane by lane.
+// mask ? a : b, lane by lane (for vectors, the vector conditional of GCC's extensions).
 template <class M, class V>
 inline V select(M mask, V a, V b) {
-    if constexpr (std::is_same_v<M, bool>)
-        return mask ? a : b;
-    else
-        return mask ? a : b;  // the vector conditional of GCC's extensions
+    return mask ? a : b;
 }
 
 template <class M>
