@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <vector>
 
 #include "fuzz/host_call_sequence.h"
+#include "support/noise.h"
 
 namespace {
 
@@ -28,11 +28,10 @@ TEST(HostCallSequences, SeedCorpusKeepsEveryPromise) {
 }
 
 TEST(HostCallSequences, PseudoRandomStreamsKeepEveryPromise) {
-    std::mt19937 generator(20261208);
-    std::uniform_int_distribution<int> byte(0, 255), length(16, 1024);
+    NoiseSource noise{20261208u};
     for (int stream = 0; stream < 400; ++stream) {
-        std::vector<uint8_t> bytes(static_cast<size_t>(length(generator)));
-        for (uint8_t& b : bytes) b = static_cast<uint8_t>(byte(generator));
+        std::vector<uint8_t> bytes(16 + noise.nextWord() % 1009);  // 16 to 1024 bytes
+        for (uint8_t& b : bytes) b = static_cast<uint8_t>(noise.nextWord() >> 24);
         ASSERT_EQ(runHostCallSequence(bytes.data(), bytes.size()), "") << "stream " << stream;
     }
 }
