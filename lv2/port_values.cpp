@@ -14,3 +14,16 @@ float parameterFromPortValue(int parameter, float portValue) {
         return clampParameter(portValue / 100.0f);
     }
 }
+
+float portValueFromParameter(int parameter, float value) {
+    switch (parameter) {
+    case parameterTubeBias:
+        return value;
+    case parameterOutput:
+        return outputDecibelsFromNormalized(value);
+    case parameterBypass:
+        return 1.0f - value;
+    default:
+        return value * 100.0f;
+    }
+}

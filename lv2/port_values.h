@@ -21,3 +21,6 @@ enum Lv2PortIndex : uint32_t {
 // is: Drive, 580 Glue, Momentum, 172 Sieve and Mix in per cent, Tube Bias as it is, Output in
 // decibels, and the enable switch (1 processes) as Bypass = 1 - enabled.
 float parameterFromPortValue(int parameter, float portValue);
+// The port value that shows a normalized parameter value: the inverse of the above, for the
+// UI's writes.
+float portValueFromParameter(int parameter, float value);
