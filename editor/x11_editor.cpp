@@ -174,7 +174,9 @@ void handleEvent(X11Editor& editor, const XEvent& event, bool& exposed) {
 }  // namespace
 
 X11Editor* openX11Editor(unsigned long parent, const EditorView& view) {
-    if (parent == 0) return nullptr;
+    // Window ids never use the top three bits; anything else handed over as a parent (a
+    // pointer, garbage) is refused before a connection is even opened.
+    if (parent == 0 || parent > 0x1fffffffu) return nullptr;
     Display* display = XOpenDisplay(nullptr);
     if (!display) return nullptr;
     X11Editor* editor = new (std::nothrow) X11Editor;

@@ -70,6 +70,7 @@ intptr_t idleEditor(PluginInstance& instance) {
         if (phase > 6.283185f) phase -= 6.283185f;
         instance.animationPhase = phase;
         platform->invalidateWindow(window);
+        platform->idleWindow(window);
     }
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <type_traits>
 
+#include "editor/editor_view.h"
 #include "engine/engine_state.h"
 #include "engine/parameter_index.h"
 #include "host/vst2_abi.h"
@@ -26,6 +27,7 @@ struct PluginInstance {
     int32_t dragStartY;
     float dragStartValue;
     float animationPhase;
+    EditorDrag editorDrag;
     EngineState engine;
 };
 

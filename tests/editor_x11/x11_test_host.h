@@ -10,6 +10,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XRes.h>
 #include <X11/extensions/XTest.h>
+#include <cairo.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -24,15 +25,12 @@
         if (!name || !*name) GTEST_SKIP() << "no DISPLAY is set";  \
     } while (false)
 
-struct TestDisplay {
-    Display* display = XOpenDisplay(nullptr);
-    TestDisplay() = default;
-    ~TestDisplay() {
-        if (display) XCloseDisplay(display);
-    }
-    TestDisplay(const TestDisplay&) = delete;
-    TestDisplay& operator=(const TestDisplay&) = delete;
-};
+// One connection for the whole program: an X server resets when its last client leaves,
+// and a connection attempt during that reset fails.
+inline Display* testDisplay() {
+    static Display* const display = XOpenDisplay(nullptr);
+    return display;
+}
 
 inline Window createHostWindow(Display* display, int width, int height) {
     const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, width,
@@ -63,6 +61,24 @@ inline Capture captureWindow(Display* display, Window window, int width, int hei
             capture.pixels[static_cast<size_t>(y) * width + x] =
                 static_cast<uint32_t>(XGetPixel(image, x, y) & 0xffffff);
     XDestroyImage(image);
+    return capture;
+}
+
+// A PNG file's pixels, as the panel picture command writes them.
+inline Capture readPng(const std::string& path) {
+    Capture capture;
+    cairo_surface_t* image = cairo_image_surface_create_from_png(path.c_str());
+    if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS) {
+        capture.width = cairo_image_surface_get_width(image);
+        capture.height = cairo_image_surface_get_height(image);
+        const unsigned char* data = cairo_image_surface_get_data(image);
+        const int stride = cairo_image_surface_get_stride(image);
+        for (int y = 0; y < capture.height; ++y)
+            for (int x = 0; x < capture.width; ++x)
+                capture.pixels.push_back(
+                    reinterpret_cast<const uint32_t*>(data + y * stride)[x] & 0xffffff);
+    }
+    cairo_surface_destroy(image);
     return capture;
 }
 

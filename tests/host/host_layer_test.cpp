@@ -129,7 +129,7 @@ TEST_F(HostLayer, EditorCloseTwiceAndIdleAnimation) {
     rec.calls.clear();
     EXPECT_EQ(send(p, effEditIdle), 0);
     EXPECT_EQ(p->animationPhase, 0.04f);
-    EXPECT_EQ(rec.calls, (Calls{"IsWindow", "InvalidateRect"}));
+    EXPECT_EQ(rec.calls, (Calls{"IsWindow", "InvalidateRect", "IdleWindow"}));
 
     p->animationPhase = 6.25f;
     send(p, effEditIdle);

@@ -53,10 +53,12 @@ void* createEditorWindow(PluginInstance* instance, void* parent, void*) {
     return window;
 }
 
+void idleWindow(void*) { rec().calls.push_back("IdleWindow"); }
+
 const PlatformSeam recordingSeam{true,          startGdiplus,        shutdownGdiplus,
                                  disableThreadLibraryCalls, isWindow, destroyWindow,
                                  invalidateWindow, registerEditorClass, unregisterEditorClass,
-                                 createEditorWindow};
+                                 createEditorWindow, idleWindow};
 
 }  // namespace
 
