@@ -14,9 +14,6 @@ extern const float parameterDefaults[8];
 const char* parameterName(int index);
 const char* parameterLabel(int index);
 
-// Clamp of every parameter write: not below 1 (or not a number) gives 1, not above 0 gives 0.
-float clampParameter(float value);
-
 // Writes the display text of the value as a zero-terminated string into 15 bytes.
 void formatParameterDisplay(int index, float value, char* text);
 

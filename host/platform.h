@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-struct PluginInstance;
+struct EditorView;
 
 struct PlatformSeam {
     bool hasEditor;
@@ -18,7 +18,7 @@ struct PlatformSeam {
     void (*registerEditorClass)(void* module);
     void (*unregisterEditorClass)(void* module);
     // Creates the editor as a child of parent; null when that fails.
-    void* (*createEditorWindow)(PluginInstance* instance, void* parent, void* module);
+    void* (*createEditorWindow)(const EditorView* view, void* parent, void* module);
 };
 
 // The seam in use; points at the build's own table unless a test replaces it.

@@ -8,7 +8,7 @@ void noShutdown(uintptr_t) {}
 void noModuleCall(void*) {}
 bool noWindow(void*) { return false; }
 void noWindowCall(void*) {}
-void* noEditor(PluginInstance*, void*, void*) { return nullptr; }
+void* noEditor(const EditorView*, void*, void*) { return nullptr; }
 
 const PlatformSeam absentSeam{false,        noStart,      noShutdown,   noModuleCall, noWindow,
                               noWindowCall, noWindowCall, noModuleCall, noModuleCall, noEditor};
