@@ -24,6 +24,24 @@ void addColourStop(cairo_pattern_t* pattern, double offset, uint32_t argb) {
                                       channel(argb, 0), channel(argb, 24));
 }
 
+// Stops from one colour to another, blended linearly with both premultiplied by alpha
+// (a blend to transparent black then keeps the first colour's hue all the way).
+void addPremultipliedBlend(cairo_pattern_t* pattern, uint32_t from, uint32_t to) {
+    constexpr int steps = 16;
+    for (int i = 0; i <= steps; ++i) {
+        const double t = static_cast<double>(i) / steps;
+        const double alpha = channel(from, 24) * (1.0 - t) + channel(to, 24) * t;
+        double rgb[3] = {0.0, 0.0, 0.0};
+        for (int c = 0; c < 3; ++c) {
+            const int shift = 16 - 8 * c;
+            const double premultiplied = channel(from, shift) * channel(from, 24) * (1.0 - t) +
+                                         channel(to, shift) * channel(to, 24) * t;
+            if (alpha > 0.0) rgb[c] = premultiplied / alpha;
+        }
+        cairo_pattern_add_color_stop_rgba(pattern, t, rgb[0], rgb[1], rgb[2], alpha);
+    }
+}
+
 // Fills with a pattern made for this one call.
 void fillWithPattern(cairo_t* cr, cairo_pattern_t* pattern) {
     cairo_set_source(cr, pattern);
@@ -148,7 +166,10 @@ public:
         const double height = static_cast<double>(logical.height) / PANGO_SCALE;
         double x = at.x;
         double y = at.y;
-        if (anchor != TextAnchor::leftTop) x -= width / 2.0;
+        if (anchor == TextAnchor::leftTop)
+            x += font.size * textPaddingEms;
+        else
+            x -= width / 2.0;
         if (anchor == TextAnchor::centreMiddle) y -= height / 2.0;
         setColour(cr_, colour);
         cairo_move_to(cr_, x, y);
@@ -200,9 +221,9 @@ void paintGlow(cairo_t* cr, const PanelValues& values) {
     cairo_scale(cr, rx, ry);
     cairo_arc(cr, 0.0, 0.0, 1.0, 0.0, 2.0 * 3.141592653589793);
     cairo_pattern_t* gradient = cairo_pattern_create_radial(0.0, 0.0, 0.0, 0.0, 0.0, 1.0);
-    addColourStop(gradient, 0.0,
-                  glowCentreColour(values.parameters[parameterDrive], values.animationPhase));
-    addColourStop(gradient, 1.0, glowEdgeColour);
+    addPremultipliedBlend(gradient,
+                          glowCentreColour(values.parameters[parameterDrive], values.animationPhase),
+                          glowEdgeColour);
     fillWithPattern(cr, gradient);
     cairo_restore(cr);
 }

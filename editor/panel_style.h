@@ -25,6 +25,10 @@ struct FontRequest {
     bool bold;
 };
 
+// A text's layout box has a padding of 1/6 em on either side: a left-aligned text starts
+// that far right of its x (GDI+'s default string layout does this by itself).
+constexpr float textPaddingEms = 1.0f / 6.0f;
+
 enum class TextAnchor {
     leftTop,       // starts at x, top of the line at y
     centreTop,     // centred on x, top of the line at y
@@ -71,7 +75,7 @@ constexpr uint32_t screenColour = 0xff0c0f16;
 constexpr PanelBox screenBox{260, 85, 320, 175};
 constexpr PenStyle framePen{0x50f0cb64, 1.2f};
 // The glow fills this ellipse, from its centre colour (glowCentreColour) at the centre to
-// glowEdgeColour on its outline.
+// glowEdgeColour on its outline, blended linearly with the colours premultiplied by alpha.
 constexpr PanelBox glowBox{300, 100, 240, 145};
 constexpr uint32_t glowEdgeColour = 0x00000000;
 constexpr PenStyle curvePen{0xffffaf3c, 2.2f};
