@@ -1,8 +1,15 @@
-// editor/cairo_painter.h — needs only <cairo.h>
+// The editor panel drawn with Cairo, its texts set with Pango in the installed families.
 #pragma once
 
 #include <cairo.h>
 
+#include <cstdint>
+
 #include "editor/editor_view.h"
 
-void paintPanelCairo(cairo_t* cr, const PanelValues& values);  // the whole 840 x 520 panel
+// Draws the whole panelWidth × panelHeight panel onto cr (any surface), from the origin of
+// its current transformation. cr's state is as before when it returns.
+void paintPanelCairo(cairo_t* cr, const PanelValues& values);
+
+// The same at another client size: the background, the screws and the footer follow it.
+void paintPanelCairo(cairo_t* cr, const PanelValues& values, int32_t width, int32_t height);

@@ -1,11 +1,11 @@
-// Stand-in until the shared editor view lands.
 #include "editor/editor_view.h"
 
 #include "editor/panel_layout.h"
 
 PanelValues panelValues(const EditorView& view) {
     PanelValues values{};
-    for (int i = 0; i < parameterCount; ++i) values.parameters[i] = view.readParameter(view.context, i);
+    for (int32_t i = 0; i < parameterCount; ++i)
+        values.parameters[i] = view.readParameter(view.context, i);
     values.animationPhase = *view.animationPhase;
     return values;
 }
@@ -13,16 +13,19 @@ PanelValues panelValues(const EditorView& view) {
 bool pressAt(const EditorView& view, int32_t x, int32_t y) {
     const int knob = hitKnob(x, y);
     if (knob < 0) return false;
-    view.drag->index = knobTable[knob].parameter;
-    view.drag->startY = y;
-    view.drag->startValue = view.readParameter(view.context, view.drag->index);
+    EditorDrag& drag = *view.drag;
+    drag.index = knobTable[knob].parameter;
+    drag.startY = y;
+    drag.startValue = view.readParameter(view.context, drag.index);
     return true;
 }
 
+bool dragging(const EditorView& view) { return validParameterIndex(view.drag->index); }
+
 bool dragTo(const EditorView& view, int32_t y) {
-    if (view.drag->index < 0 || view.drag->index >= parameterCount) return false;
-    view.changeParameter(view.context, view.drag->index,
-                         dragValue(view.drag->startValue, view.drag->startY, y));
+    if (!dragging(view)) return false;
+    const EditorDrag& drag = *view.drag;
+    view.changeParameter(view.context, drag.index, dragValue(drag.startValue, drag.startY, y));
     return true;
 }
 

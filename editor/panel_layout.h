@@ -61,10 +61,7 @@ inline int hitKnob(int32_t x, int32_t y) {
 
 // 200 pixels of vertical travel span the whole range; up raises the value.
 inline float dragValue(float startValue, int32_t startY, int32_t y) {
-    const float value = static_cast<float>(startY - y) * 0.005f + startValue;
-    if (!(value < 1.0f)) return 1.0f;
-    if (!(value > 0.0f)) return 0.0f;
-    return value;
+    return clampParameter(static_cast<float>(startY - y) * 0.005f + startValue);
 }
 
 // Point n (0..80) of the transfer curve across the screen, about the line y = 172.5.

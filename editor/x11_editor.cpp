@@ -72,8 +72,8 @@ void setFixedSize(Display* display, Window window) {
     XSizeHints* hints = XAllocSizeHints();
     if (!hints) return;
     hints->flags = PSize | PMinSize | PMaxSize | PBaseSize;
-    hints->width = hints->min_width = hints->max_width = hints->base_width = x11EditorWidth;
-    hints->height = hints->min_height = hints->max_height = hints->base_height = x11EditorHeight;
+    hints->width = hints->min_width = hints->max_width = hints->base_width = panelWidth;
+    hints->height = hints->min_height = hints->max_height = hints->base_height = panelHeight;
     XSetWMNormalHints(display, window, hints);
     XFree(hints);
 }
@@ -90,7 +90,7 @@ bool createWindow(X11Editor& editor, Window parent) {
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask |
                             ButtonMotionMask | EnterWindowMask | LeaveWindowMask |
                             StructureNotifyMask;
-    editor.window = XCreateWindow(display, parent, 0, 0, x11EditorWidth, x11EditorHeight, 0,
+    editor.window = XCreateWindow(display, parent, 0, 0, panelWidth, panelHeight, 0,
                                   CopyFromParent, InputOutput, CopyFromParent,
                                   CWBackPixmap | CWBitGravity | CWEventMask, &attributes);
     if (!editor.window) return false;
@@ -100,12 +100,12 @@ bool createWindow(X11Editor& editor, Window parent) {
     XWindowAttributes own;
     if (!XGetWindowAttributes(display, editor.window, &own)) return false;
     editor.backPixmap =
-        XCreatePixmap(display, editor.window, x11EditorWidth, x11EditorHeight, own.depth);
+        XCreatePixmap(display, editor.window, panelWidth, panelHeight, own.depth);
     editor.copyContext = XCreateGC(display, editor.window, 0, nullptr);
     if (!editor.backPixmap || !editor.copyContext) return false;
     editor.backSurface = cairo_xlib_surface_create(display, editor.backPixmap, own.visual,
-                                                   x11EditorWidth, x11EditorHeight);
-    editor.frame = cairo_image_surface_create(CAIRO_FORMAT_RGB24, x11EditorWidth, x11EditorHeight);
+                                                   panelWidth, panelHeight);
+    editor.frame = cairo_image_surface_create(CAIRO_FORMAT_RGB24, panelWidth, panelHeight);
     if (cairo_surface_status(editor.backSurface) != CAIRO_STATUS_SUCCESS ||
         cairo_surface_status(editor.frame) != CAIRO_STATUS_SUCCESS)
         return false;
@@ -115,7 +115,7 @@ bool createWindow(X11Editor& editor, Window parent) {
 
 void present(X11Editor& editor) {
     XCopyArea(editor.display, editor.backPixmap, editor.window, editor.copyContext, 0, 0,
-              x11EditorWidth, x11EditorHeight, 0, 0);
+              panelWidth, panelHeight, 0, 0);
 }
 
 void paint(X11Editor& editor) {

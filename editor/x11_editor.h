@@ -10,9 +10,6 @@
 
 struct X11Editor;
 
-constexpr int32_t x11EditorWidth = 840;
-constexpr int32_t x11EditorHeight = 520;
-
 // Creates the 840 x 520 editor as a child of parent (an X11 window id) on the default
 // display. Null when there is no display, the parent is not a window or X runs out of
 // resources. The view must outlive the editor.

@@ -3,21 +3,15 @@
 #include "host/platform.h"
 #include "host/plugin_instance.h"
 
-namespace {
-
-bool validIndex(int32_t index) { return index >= 0 && index < parameterCount; }
-
-}  // namespace
-
 void setParameter(AEffect* effect, int32_t index, float value) {
     PluginInstance* instance = instanceOf(effect);
-    if (!instance || !validIndex(index)) return;
+    if (!instance || !validParameterIndex(index)) return;
     instance->parameters[index].store(clampParameter(value), std::memory_order_relaxed);
     invalidateEditor(*instance);
 }
 
 float getParameter(AEffect* effect, int32_t index) {
     PluginInstance* instance = instanceOf(effect);
-    if (!instance || !validIndex(index)) return 0.0f;
+    if (!instance || !validParameterIndex(index)) return 0.0f;
     return loadParameter(*instance, index);
 }

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-struct PluginInstance;
+struct EditorView;
 
 struct PlatformSeam {
     bool hasEditor;
@@ -18,7 +18,7 @@ struct PlatformSeam {
     void (*registerEditorClass)(void* module);
     void (*unregisterEditorClass)(void* module);
     // Creates the editor as a child of parent; null when that fails.
-    void* (*createEditorWindow)(PluginInstance* instance, void* parent, void* module);
+    void* (*createEditorWindow)(const EditorView* view, void* parent, void* module);
     // The host's idle call reached the open editor: a window system without a message
     // loop of its own handles the window's events and repaints here.
     void (*idleWindow)(void* window);

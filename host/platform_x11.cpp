@@ -2,9 +2,7 @@
 // handle the host layer keeps is the X11Editor record, which lives from effEditOpen to
 // effEditClose or effClose even when the host has destroyed the X window under it.
 #include "editor/x11_editor.h"
-#include "host/editor_view_of.h"
 #include "host/platform.h"
-#include "host/plugin_instance.h"
 
 namespace {
 
@@ -28,8 +26,10 @@ void idleEditor(void* window) {
     pumpX11Editor(editorOf(window));
 }
 
-void* createEditor(PluginInstance* instance, void* parent, void*) {
-    return openX11Editor(reinterpret_cast<uintptr_t>(parent), editorViewOf(*instance));
+// The view's window-gone hook is not used: the record stays the instance's handle until
+// effEditClose or effClose frees it, whatever became of its window.
+void* createEditor(const EditorView* view, void* parent, void*) {
+    return openX11Editor(reinterpret_cast<uintptr_t>(parent), *view);
 }
 
 const PlatformSeam x11Seam{true,         noStart,      noShutdown,   noModuleCall,

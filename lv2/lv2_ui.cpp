@@ -53,7 +53,8 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char*,
     ui->write = write;
     ui->controller = controller;
     for (int i = 0; i < parameterCount; ++i) ui->parameters[i] = parameterDefaults[i];
-    ui->view = EditorView{ui, readParameter, changeParameter, &ui->drag, &ui->animationPhase};
+    ui->view =
+        EditorView{ui, readParameter, changeParameter, &ui->drag, &ui->animationPhase, nullptr};
     ui->editor = openX11Editor(parent, ui->view);
     if (!ui->editor) {
         delete ui;
@@ -61,7 +62,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char*,
     }
     *widget = reinterpret_cast<LV2UI_Widget>(static_cast<uintptr_t>(x11EditorWindow(ui->editor)));
     if (const auto* resize = static_cast<const LV2UI_Resize*>(findFeature(features, LV2_UI__resize)))
-        if (resize->ui_resize) resize->ui_resize(resize->handle, x11EditorWidth, x11EditorHeight);
+        if (resize->ui_resize) resize->ui_resize(resize->handle, panelWidth, panelHeight);
     return ui;
 }
 

@@ -16,22 +16,14 @@ constexpr ParameterInfo parameterTable[parameterCount] = {
 
 constexpr float outputDecibelSpan = 36.0f;
 
-bool validIndex(int index) { return index >= 0 && index < parameterCount; }
-
 }  // namespace
 
 const float parameterDefaults[parameterCount] = {0.4f, 0.5f, 0.7f, 0.85f, 0.75f, 0.5f, 1.0f, 0.0f};
 
-const char* parameterName(int index) { return validIndex(index) ? parameterTable[index].name : ""; }
+const char* parameterName(int index) { return validParameterIndex(index) ? parameterTable[index].name : ""; }
 
 const char* parameterLabel(int index) {
-    return validIndex(index) ? parameterTable[index].label : "";
-}
-
-float clampParameter(float value) {
-    if (!(value < 1.0f)) return 1.0f;
-    if (!(value > 0.0f)) return 0.0f;
-    return value;
+    return validParameterIndex(index) ? parameterTable[index].label : "";
 }
 
 float outputDecibelsFromNormalized(float value) { return (value - 0.5f) * outputDecibelSpan; }

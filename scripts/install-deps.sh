@@ -10,6 +10,8 @@ packages=(
   # Windows build and its tests under Wine
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine64 xvfb xauth
+  # the panel painted with Cairo on Linux: text through Pango, families found by fontconfig
+  libcairo2-dev libpango1.0-dev libfontconfig-dev
   # fonts for the editor's panel, from the npm registry
   python3 python3-fonttools
   # fuzzing

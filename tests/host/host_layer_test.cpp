@@ -60,9 +60,9 @@ TEST_F(HostLayer, ConstructionValues) {
     EXPECT_EQ(p->sampleRate, 44100.0);
     EXPECT_FALSE(p->bypassed.load());
     EXPECT_EQ(p->editorWindow.load(), nullptr);
-    EXPECT_EQ(p->dragIndex, -1);
-    EXPECT_EQ(p->dragStartY, 0);
-    EXPECT_EQ(p->dragStartValue, 0.0f);
+    EXPECT_EQ(p->drag.index, -1);
+    EXPECT_EQ(p->drag.startY, 0);
+    EXPECT_EQ(p->drag.startValue, 0.0f);
     EXPECT_EQ(p->animationPhase, 0.0f);
     EXPECT_EQ(p->hostCallback, &hostCallback);
     EXPECT_EQ(p->engine.peakNorm, 0.001);

@@ -5,10 +5,10 @@
 # of the Mix knob changes the plug-in's port in the host: a sine through the plug-in comes
 # out changed at Mix 100 %, and unchanged once the knob is dragged to 0 %.
 #
-#   jalv_embed_test.sh LV2_PATH LEVEL_PROBE REFERENCE_PNG SCREENSHOT_PNG
+#   jalv_embed_test.sh LV2_PATH LEVEL_PROBE PANEL_PICTURE_COMMAND SCREENSHOT_PNG
 set -euo pipefail
 
-lv2_path=$1 probe=$2 reference=$3 screenshot=$4
+lv2_path=$1 probe=$2 panel_picture=$3 screenshot=$4
 if [ -z "${DISPLAY:-}" ]; then
   echo "no DISPLAY is set"
   exit 77
@@ -59,6 +59,8 @@ sleep 0.5
 # The UI's part of the host window against the panel picture at the default values. Only
 # the pulsing glow may differ, as the host keeps idling the animation.
 import -window "$host_window" "$screenshot"
+reference=$work/reference.png
+"$panel_picture" "$reference" >/dev/null || fail "no panel picture"
 offset=$(xwininfo -id "$ui_window" | awk '/Absolute upper-left Y/ { y = $4 } END { print y }')
 host_y=$(xwininfo -id "$host_window" | awk '/Absolute upper-left Y/ { print $4 }')
 convert "$screenshot" -crop "840x520+0+$((offset - host_y))" +repage "$work/ui.png"
