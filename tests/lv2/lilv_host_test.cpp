@@ -192,11 +192,12 @@ TEST(Lv2Bundle, DescribesThePluginAsTheVstLibraryDoes) {
     for (LilvNode* n : {minor, micro, minorValue, microValue}) lilv_node_free(n);
 
     LilvNode* enabled = lilv_new_uri(world, LV2_CORE__enabled);
-    const LilvPort* enablePort = lilv_plugin_get_port_by_designation(
-        plugin, lilv_new_uri(world, LV2_CORE__InputPort), enabled);
+    LilvNode* input = lilv_new_uri(world, LV2_CORE__InputPort);
+    const LilvPort* enablePort = lilv_plugin_get_port_by_designation(plugin, input, enabled);
+    lilv_node_free(enabled);
+    lilv_node_free(input);
     ASSERT_NE(enablePort, nullptr);
     EXPECT_EQ(lilv_port_get_index(plugin, enablePort), 7u);
-    lilv_node_free(enabled);
 
     for (uint32_t i = 0; i < controlCount; ++i) {
         const LilvPort* port = lilv_plugin_get_port_by_index(plugin, i);
