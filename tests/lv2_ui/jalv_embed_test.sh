@@ -20,8 +20,11 @@ client=velmora-jalv-$$
 export JACK_DEFAULT_SERVER=$server JACK_NO_AUDIO_RESERVATION=1 LV2_PATH=$lv2_path NO_AT_BRIDGE=1
 jack_pid= jalv_pid=
 cleanup() {
-  [ -n "$jalv_pid" ] && kill "$jalv_pid" 2>/dev/null && wait "$jalv_pid" 2>/dev/null
-  [ -n "$jack_pid" ] && kill "$jack_pid" 2>/dev/null && wait "$jack_pid" 2>/dev/null
+  set +e  # a failed kill or wait must not cut the clean-up short
+  for pid in $jalv_pid $jack_pid; do
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
