@@ -133,6 +133,12 @@ void paint(X11Editor& editor) {
     present(editor);
 }
 
+bool viewable(const X11Editor& editor) {
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(editor.display, editor.window, &attributes) &&
+           attributes.map_state == IsViewable;
+}
+
 void handleEvent(X11Editor& editor, const XEvent& event, bool& exposed) {
     const EditorView& view = editor.view;
     switch (event.type) {
@@ -154,8 +160,12 @@ void handleEvent(X11Editor& editor, const XEvent& event, bool& exposed) {
         break;
     case EnterNotify:
     case LeaveNotify:
-        // The pointer grab ended without a release (the window was hidden, say).
-        if (event.xcrossing.mode == NotifyUngrab) endDrag(view);
+        // The pointer grab ended without a release: broken by the server, or the window
+        // (or one of its ancestors) hidden, which ends the grab and shows only as the
+        // pointer leaving. Leaving a window still shown is part of a drag.
+        if (dragging(view) && (event.xcrossing.mode == NotifyUngrab ||
+                               (event.type == LeaveNotify && !viewable(editor))))
+            endDrag(view);
         break;
     case UnmapNotify:
         endDrag(view);

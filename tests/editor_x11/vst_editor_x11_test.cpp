@@ -146,6 +146,29 @@ TEST_F(EditorFixture, DragOnAKnobMovesItsParameterAndReportsEveryStep) {
     EXPECT_EQ(effect->getParameter(effect, 6), 0.0f);
 }
 
+TEST_F(EditorFixture, ADragEndsWhenThePointerGrabIsLost) {
+    ASSERT_EQ(open(host), 1);
+    idle();
+    movePointerTo(x.display, host, 130, 165);
+    setLeftButton(x.display, true);
+    movePointerTo(x.display, host, 130, 155);
+    idle();
+    ASSERT_EQ(automateCalls.size(), 1u);
+    // Hiding the window ends the grab while the button is still down.
+    XUnmapWindow(x.display, host);
+    XSync(x.display, False);
+    idle();
+    XMapWindow(x.display, host);
+    XSync(x.display, False);
+    idle();
+    movePointerTo(x.display, host, 130, 120);  // button held, over the knob again
+    idle();
+    setLeftButton(x.display, false);
+    idle();
+    EXPECT_EQ(automateCalls.size(), 1u);
+    EXPECT_EQ(effect->getParameter(effect, 0), 10.0f * 0.005f + 0.4f);
+}
+
 TEST_F(EditorFixture, BadParentsAndDisplaysLeaveTheHostAlive) {
     EXPECT_EQ(open(0), 0);
     EXPECT_EQ(open(0x7ffffff0), 0);  // no such window
