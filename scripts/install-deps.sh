@@ -23,9 +23,9 @@ packages=(
   # the X11 editor of the VST 2.4 library and the LV2 UI: Xlib and Cairo; XTest (synthetic
   # drags) and XRes (the server's resource counts) for their tests
   libx11-dev libcairo2-dev libxtst-dev libxres-dev
-  # the LV2 UI in a real host: jalv.gtk3 on a JACK server's dummy driver, a JACK client of the
-  # tests' own, xdotool and xwininfo to find and drag the embedded window
-  jalv jackd2 libjack-jackd2-dev xdotool x11-utils
+  # the LV2 UI in a real host: jalv.gtk3 on a JACK server's dummy driver (jackd2 also brings
+  # the tone and recorder clients), xdotool and xwininfo to find and drag the embedded window
+  jalv jackd2 xdotool x11-utils
   # looking at and measuring results
   sox imagemagick
 )
