@@ -62,22 +62,22 @@ TEST_F(EditorX11, ShowsThePanelPictureOfTheSameSettings) {
     effect->setParameter(effect, 1, 0.3f);
     ASSERT_EQ(open(host), 1);
     idle(40);
-    const Capture shown = captureWindow(display, host, 840, 520);
+    const Pixels shown = captureWindow(display, host, 840, 520);
     // The picture program's own leak checks belong to its tests, not to this comparison.
     const std::string path = "/tmp/velmora-x11-reference-" + std::to_string(getpid()) + ".png";
     const std::string command = "ASAN_OPTIONS=detect_leaks=0 " + std::string(VELMORA_PANEL_PICTURE) +
                                 " " + path + " 0=0.8 1=0.3 --idle 40 > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    const Capture expected = readPng(path);
+    const Pixels expected = readPng(path);
     std::remove(path.c_str());
-    ASSERT_EQ(shown.pixels.size(), expected.pixels.size());
+    ASSERT_EQ(shown.size(), expected.size());
     int differing = 0;
-    for (size_t i = 0; i < shown.pixels.size(); ++i) differing += shown.pixels[i] != expected.pixels[i];
+    for (size_t i = 0; i < shown.size(); ++i) differing += shown[i] != expected[i];
     EXPECT_EQ(differing, 0);
 
     // Further idle steps move the glow (its alpha is whole numbers, so one step may not).
     idle(20);
-    EXPECT_NE(captureWindow(display, host, 840, 520).pixels, shown.pixels);
+    EXPECT_NE(captureWindow(display, host, 840, 520), shown);
     EXPECT_EQ(dispatch(effect, effEditClose), 1);
     EXPECT_TRUE(childrenOf(display, host).empty());
 }

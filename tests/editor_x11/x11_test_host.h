@@ -41,46 +41,34 @@ inline Window createHostWindow(Display* display, int width, int height) {
     return window;
 }
 
-struct Capture {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels;  // 0xRRGGBB, row by row
-    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
+using Pixels = std::vector<uint32_t>;  // 0xRRGGBB, row by row
 
 // What the window and its children show, as the server has it.
-inline Capture captureWindow(Display* display, Window window, int width, int height) {
-    Capture capture;
+inline Pixels captureWindow(Display* display, Window window, int width, int height) {
+    Pixels pixels;
     XSync(display, False);
-    XImage* image = XGetImage(display, window, 0, 0, width, height, AllPlanes, ZPixmap);
-    if (!image) return capture;
-    capture.width = width;
-    capture.height = height;
-    capture.pixels.resize(static_cast<size_t>(width) * height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            capture.pixels[static_cast<size_t>(y) * width + x] =
-                static_cast<uint32_t>(XGetPixel(image, x, y) & 0xffffff);
-    XDestroyImage(image);
-    return capture;
+    if (XImage* image = XGetImage(display, window, 0, 0, width, height, AllPlanes, ZPixmap)) {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y) & 0xffffff));
+        XDestroyImage(image);
+    }
+    return pixels;
 }
 
 // A PNG file's pixels, as the panel picture command writes them.
-inline Capture readPng(const std::string& path) {
-    Capture capture;
+inline Pixels readPng(const std::string& path) {
+    Pixels pixels;
     cairo_surface_t* image = cairo_image_surface_create_from_png(path.c_str());
     if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS) {
-        capture.width = cairo_image_surface_get_width(image);
-        capture.height = cairo_image_surface_get_height(image);
         const unsigned char* data = cairo_image_surface_get_data(image);
         const int stride = cairo_image_surface_get_stride(image);
-        for (int y = 0; y < capture.height; ++y)
-            for (int x = 0; x < capture.width; ++x)
-                capture.pixels.push_back(
-                    reinterpret_cast<const uint32_t*>(data + y * stride)[x] & 0xffffff);
+        for (int y = 0; y < cairo_image_surface_get_height(image); ++y)
+            for (int x = 0; x < cairo_image_surface_get_width(image); ++x)
+                pixels.push_back(reinterpret_cast<const uint32_t*>(data + y * stride)[x] & 0xffffff);
     }
     cairo_surface_destroy(image);
-    return capture;
+    return pixels;
 }
 
 inline std::vector<Window> childrenOf(Display* display, Window window) {
