@@ -132,12 +132,21 @@ void toUtf8(const char16_t* text, char* out, int size) {
     out[n] = 0;
 }
 
+PangoFontMap* panelFontMap = nullptr;
+
+PangoContext* createPangoContext(cairo_t* cr) {
+    if (!panelFontMap) panelFontMap = pango_cairo_font_map_new();
+    PangoContext* context = pango_font_map_create_context(panelFontMap);
+    pango_cairo_update_context(cr, context);
+    return context;
+}
+
 // The texts of one paint: one Pango context on the paint's Cairo context, and which of
 // the two families are installed.
 class PanelTexts {
 public:
     explicit PanelTexts(cairo_t* cr)
-        : cr_(cr), context_(pango_cairo_create_context(cr)),
+        : cr_(cr), context_(createPangoContext(cr)),
           titleFamilyFound_(familyInstalled(titleFamily)),
           textFamilyFound_(familyInstalled(textFamily)) {}
     PanelTexts(const PanelTexts&) = delete;
@@ -294,6 +303,11 @@ void paintPanelCairo(cairo_t* cr, const PanelValues& values, int32_t width, int3
     texts.draw(panelFooter, footerStyle, footerAnchor(width, height));
 
     cairo_restore(cr);
+}
+
+void releasePanelFonts() {
+    if (panelFontMap) g_object_unref(panelFontMap);
+    panelFontMap = nullptr;
 }
 
 void paintPanelCairo(cairo_t* cr, const PanelValues& values) {

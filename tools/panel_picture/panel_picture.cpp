@@ -124,6 +124,7 @@ int main(int argc, char** argv) {
     const bool written =
         painted && cairo_surface_write_to_png(surface, options.output.c_str()) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface);
+    releasePanelFonts();
     if (!written) return fail("the picture was not written");
     std::printf("velmora-panel-picture: wrote %s (%d x %d)\n", options.output.c_str(), panelWidth,
                 panelHeight);
