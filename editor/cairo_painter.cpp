@@ -10,7 +10,8 @@
 
 namespace {
 
-constexpr double degreesToRadians = 3.141592653589793 / 180.0;
+constexpr double pi = 3.141592653589793;
+constexpr double degreesToRadians = pi / 180.0;
 
 double channel(uint32_t argb, int shift) { return static_cast<double>((argb >> shift) & 0xff) / 255.0; }
 
@@ -61,7 +62,7 @@ void ellipsePath(cairo_t* cr, const PanelBox& box) {
     cairo_translate(cr, box.x + box.width / 2.0, box.y + box.height / 2.0);
     cairo_scale(cr, box.width / 2.0, box.height / 2.0);
     cairo_new_sub_path(cr);
-    cairo_arc(cr, 0.0, 0.0, 1.0, 0.0, 2.0 * 3.141592653589793);
+    cairo_arc(cr, 0.0, 0.0, 1.0, 0.0, 2.0 * pi);
     cairo_close_path(cr);
     cairo_restore(cr);
 }
@@ -228,7 +229,7 @@ void paintGlow(cairo_t* cr, const PanelValues& values) {
     cairo_save(cr);
     cairo_translate(cr, glowBox.x + rx, glowBox.y + ry);
     cairo_scale(cr, rx, ry);
-    cairo_arc(cr, 0.0, 0.0, 1.0, 0.0, 2.0 * 3.141592653589793);
+    cairo_arc(cr, 0.0, 0.0, 1.0, 0.0, 2.0 * pi);
     cairo_pattern_t* gradient = cairo_pattern_create_radial(0.0, 0.0, 0.0, 0.0, 0.0, 1.0);
     addPremultipliedBlend(gradient,
                           glowCentreColour(values.parameters[parameterDrive], values.animationPhase),
