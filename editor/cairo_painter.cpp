@@ -4,6 +4,7 @@
 #include <pango/pangocairo.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "editor/panel_layout.h"
 #include "editor/panel_style.h"
@@ -156,7 +157,7 @@ public:
 
     void draw(const char16_t* text, const FontRequest& font, uint32_t colour, TextAnchor anchor,
               PanelPoint at) {
-        const bool title = font.family == titleFamily;
+        const bool title = std::strcmp(font.family, titleFamily) == 0;
         if (!(title ? titleFamilyFound_ : textFamilyFound_)) return;
         char utf8[4 * readoutTextSize];
         toUtf8(text, utf8, sizeof utf8);
