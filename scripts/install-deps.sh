@@ -18,6 +18,8 @@ packages=(
   clang libclang-rt-14-dev
   # third-party VST 2.4 effects the renderer is tested against
   lsp-plugins-vst dpf-plugins-vst
+  # the LV2 plug-in: headers, and lilv, lv2apply, lv2_validate (with sord_validate) for its tests
+  lv2-dev liblilv-dev lilv-utils sordi
   # looking at and measuring results
   sox imagemagick
 )
