@@ -4,13 +4,15 @@
 #include <pango/pangocairo.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "editor/panel_layout.h"
 #include "editor/panel_style.h"
 
 namespace {
 
-constexpr double degreesToRadians = 3.141592653589793 / 180.0;
+constexpr double pi = 3.141592653589793;
+constexpr double degreesToRadians = pi / 180.0;
 
 double channel(uint32_t argb, int shift) { return static_cast<double>((argb >> shift) & 0xff) / 255.0; }
 
@@ -61,7 +63,7 @@ void ellipsePath(cairo_t* cr, const PanelBox& box) {
     cairo_translate(cr, box.x + box.width / 2.0, box.y + box.height / 2.0);
     cairo_scale(cr, box.width / 2.0, box.height / 2.0);
     cairo_new_sub_path(cr);
-    cairo_arc(cr, 0.0, 0.0, 1.0, 0.0, 2.0 * 3.141592653589793);
+    cairo_arc(cr, 0.0, 0.0, 1.0, 0.0, 2.0 * pi);
     cairo_close_path(cr);
     cairo_restore(cr);
 }
@@ -132,12 +134,21 @@ void toUtf8(const char16_t* text, char* out, int size) {
     out[n] = 0;
 }
 
+PangoFontMap* panelFontMap = nullptr;
+
+PangoContext* createPangoContext(cairo_t* cr) {
+    if (!panelFontMap) panelFontMap = pango_cairo_font_map_new();
+    PangoContext* context = pango_font_map_create_context(panelFontMap);
+    pango_cairo_update_context(cr, context);
+    return context;
+}
+
 // The texts of one paint: one Pango context on the paint's Cairo context, and which of
 // the two families are installed.
 class PanelTexts {
 public:
     explicit PanelTexts(cairo_t* cr)
-        : cr_(cr), context_(pango_cairo_create_context(cr)),
+        : cr_(cr), context_(createPangoContext(cr)),
           titleFamilyFound_(familyInstalled(titleFamily)),
           textFamilyFound_(familyInstalled(textFamily)) {}
     PanelTexts(const PanelTexts&) = delete;
@@ -146,7 +157,7 @@ public:
 
     void draw(const char16_t* text, const FontRequest& font, uint32_t colour, TextAnchor anchor,
               PanelPoint at) {
-        const bool title = font.family == titleFamily;
+        const bool title = std::strcmp(font.family, titleFamily) == 0;
         if (!(title ? titleFamilyFound_ : textFamilyFound_)) return;
         char utf8[4 * readoutTextSize];
         toUtf8(text, utf8, sizeof utf8);
@@ -219,7 +230,7 @@ void paintGlow(cairo_t* cr, const PanelValues& values) {
     cairo_save(cr);
     cairo_translate(cr, glowBox.x + rx, glowBox.y + ry);
     cairo_scale(cr, rx, ry);
-    cairo_arc(cr, 0.0, 0.0, 1.0, 0.0, 2.0 * 3.141592653589793);
+    cairo_arc(cr, 0.0, 0.0, 1.0, 0.0, 2.0 * pi);
     cairo_pattern_t* gradient = cairo_pattern_create_radial(0.0, 0.0, 0.0, 0.0, 0.0, 1.0);
     addPremultipliedBlend(gradient,
                           glowCentreColour(values.parameters[parameterDrive], values.animationPhase),
@@ -294,6 +305,11 @@ void paintPanelCairo(cairo_t* cr, const PanelValues& values, int32_t width, int3
     texts.draw(panelFooter, footerStyle, footerAnchor(width, height));
 
     cairo_restore(cr);
+}
+
+void releasePanelFonts() {
+    if (panelFontMap) g_object_unref(panelFontMap);
+    panelFontMap = nullptr;
 }
 
 void paintPanelCairo(cairo_t* cr, const PanelValues& values) {

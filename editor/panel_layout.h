@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "engine/parameter_index.h"
+#include "parameters/parameter_set.h"
 
 struct KnobEntry {
     int parameter;  // a ParameterIndex
@@ -91,11 +92,15 @@ inline uint32_t glowCentreColour(float drive, float phase) {
     return static_cast<uint32_t>(glowAlpha(drive, phase)) * 0x1000000u + 0xff6e1eu;
 }
 
-// The knob's scale starts at 150 degrees and runs 240 degrees clockwise.
-inline float valueArcSweep(float knobValue) { return 240.0f * knobValue; }
+// The knob's scale starts at 150 degrees and runs 240 degrees clockwise (angles from the
+// positive x axis, y growing downwards).
+constexpr float knobArcStartDegrees = 150.0f;
+constexpr float knobArcSweepDegrees = 240.0f;
+
+inline float valueArcSweep(float knobValue) { return knobArcSweepDegrees * knobValue; }
 
 inline PanelPoint pointerEnd(int32_t centreX, int32_t centreY, int32_t radius, float knobValue) {
-    const float degrees = 240.0f * knobValue + 150.0f;
+    const float degrees = knobArcSweepDegrees * knobValue + knobArcStartDegrees;
     const float radians =
         static_cast<float>(static_cast<double>(degrees) * 3.141592653589793 / 180.0);
     const float length = static_cast<float>(radius - 12);

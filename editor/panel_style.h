@@ -99,9 +99,7 @@ constexpr PenStyle knobTrackPen{0x3cffffff, 4.0f};
 constexpr float knobValuePenWidth = 4.5f;  // in the knob's accent colour
 constexpr PenStyle knobPointerPen{0xffffffff, 2.5f};
 constexpr uint32_t knobCapColour = 0xff0f1219;
-// Angles in degrees, clockwise from the positive x axis (y grows downwards).
-constexpr float knobArcStartDegrees = 150.0f;
-constexpr float knobArcSweepDegrees = 240.0f;
+// The scale's angles are knobArcStartDegrees and knobArcSweepDegrees (panel_layout.h).
 constexpr TextStyle knobCaptionStyle{{textFamily, 10.0f, true}, 0xdcc8d2e6, TextAnchor::centreMiddle};
 // The value text is drawn in the knob's accent colour.
 constexpr FontRequest knobValueFont{textFamily, 11.5f, false};

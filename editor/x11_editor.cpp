@@ -27,6 +27,10 @@ struct X11Editor {
 
 namespace {
 
+// Editor records alive in this library (all on the host's user-interface thread); the
+// painter's fonts are let go when the last one closes.
+int openEditors = 0;
+
 // Xlib has one error handler per process. While an editor talks to its own connection,
 // errors on that connection are recorded here; errors on any other connection go to the
 // handler that was installed before.
@@ -194,6 +198,7 @@ X11Editor* openX11Editor(unsigned long parent, const EditorView& view) {
         XCloseDisplay(display);
         return nullptr;
     }
+    ++openEditors;
     editor->display = display;
     editor->view = view;
     bool created;
@@ -212,6 +217,7 @@ X11Editor* openX11Editor(unsigned long parent, const EditorView& view) {
 
 void closeX11Editor(X11Editor* editor) {
     if (!editor) return;
+    --openEditors;
     {
         ErrorGuard guard(editor->display);
         if (editor->backSurface) cairo_surface_destroy(editor->backSurface);
@@ -224,6 +230,7 @@ void closeX11Editor(X11Editor* editor) {
     if (editor->view.drag) endDrag(editor->view);
     XCloseDisplay(editor->display);
     delete editor;
+    if (openEditors == 0) releasePanelFonts();
 }
 
 void pumpX11Editor(X11Editor* editor) {

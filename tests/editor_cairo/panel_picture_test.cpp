@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -122,7 +123,9 @@ TEST_F(PanelPicture, LinuxAndWindowsPanelsAgreeWithinTheBound) {
     const Picture onLinux = linuxPanel("panel-defaults", "");
     ASSERT_EQ(onLinux.width, panelWidth);
     ASSERT_EQ(onLinux.height, panelHeight);
-    EXPECT_LT(panelDifference(onLinux, windows), panelBound);
+    const double difference = panelDifference(onLinux, windows);
+    std::printf("panel difference at the defaults: %.3f (bound %.1f)\n", difference, panelBound);
+    EXPECT_LT(difference, panelBound);
     // The title is set in Cinzel on both: about as much gold ink.
     const int onLinuxGold = goldInk(onLinux);
     const int windowsGold = goldInk(windows);
@@ -136,7 +139,9 @@ TEST_F(PanelPicture, AnyKnobMovedByATenthOfItsRangeExceedsTheBound) {
     for (const char* move : moves) {
         const Picture moved = linuxPanel(std::string("panel-moved-") + move[0], move);
         ASSERT_EQ(moved.width, panelWidth) << move;
-        EXPECT_GT(panelDifference(moved, windows), panelBound) << move;
+        const double difference = panelDifference(moved, windows);
+        std::printf("panel difference with %s: %.3f\n", move, difference);
+        EXPECT_GT(difference, panelBound) << move;
     }
 }
 

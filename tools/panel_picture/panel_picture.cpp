@@ -23,47 +23,13 @@
 #include "editor/cairo_painter.h"
 #include "editor/editor_view.h"
 #include "host/vst2_abi.h"
+#include "tools/panel_picture_options.h"
 
 namespace {
-
-struct Options {
-    std::string output;
-    std::string plugin;
-    std::vector<std::pair<int, float>> values;
-    int idleCalls = 0;
-};
 
 int fail(const char* what) {
     std::fprintf(stderr, "velmora-panel-picture: %s\n", what);
     return 1;
-}
-
-bool parseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "--idle" && i + 1 < argc) {
-            char* end = nullptr;
-            const long count = std::strtol(argv[++i], &end, 10);
-            if (*end != 0 || count < 0 || count > 1000000) return false;
-            options.idleCalls = static_cast<int>(count);
-        } else if (argument == "--plugin" && i + 1 < argc) {
-            options.plugin = argv[++i];
-        } else if (argument.find('=') != std::string::npos && argument[0] != '-') {
-            char* end = nullptr;
-            const long index = std::strtol(argument.c_str(), &end, 10);
-            if (end == argument.c_str() || *end != '=' || !validParameterIndex(static_cast<int>(index)))
-                return false;
-            char* valueEnd = nullptr;
-            const float value = std::strtof(end + 1, &valueEnd);
-            if (valueEnd == end + 1 || *valueEnd != 0) return false;
-            options.values.emplace_back(static_cast<int>(index), value);
-        } else if (options.output.empty() && !argument.empty() && argument[0] != '-') {
-            options.output = argument;
-        } else {
-            return false;
-        }
-    }
-    return !options.output.empty();
 }
 
 // The plug-in beside this program unless one is named.
@@ -73,10 +39,6 @@ std::string defaultPluginPath() {
     std::string folder = length > 0 ? std::string(path, static_cast<size_t>(length)) : "./";
     folder.erase(folder.find_last_of('/') + 1);
     return folder + "Tolvan_Velmora.so";
-}
-
-intptr_t quietHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
 }
 
 float readEffectParameter(void* context, int32_t index) {
@@ -92,8 +54,8 @@ void changeEffectParameter(void* context, int32_t index, float value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    if (!parseOptions(argc, argv, options)) {
+    PanelPictureOptions options;
+    if (!parsePanelPictureOptions(argc, argv, options)) {
         std::fprintf(stderr, "usage: velmora-panel-picture OUTPUT.png [INDEX=VALUE ...] "
                              "[--idle N] [--plugin PATH]\n");
         return 2;
@@ -124,6 +86,7 @@ int main(int argc, char** argv) {
     const bool written =
         painted && cairo_surface_write_to_png(surface, options.output.c_str()) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface);
+    releasePanelFonts();
     if (!written) return fail("the picture was not written");
     std::printf("velmora-panel-picture: wrote %s (%d x %d)\n", options.output.c_str(), panelWidth,
                 panelHeight);
