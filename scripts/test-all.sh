@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
-# One X server for all the Windows programs that open windows.
+# One X server for the Linux editor tests and for the Windows programs that open windows.
 if [ -z "${DISPLAY:-}" ]; then
   display=:$((90 + RANDOM % 100))
   # -noreset: the server would reset whenever its last client leaves, and connections
