@@ -9,7 +9,6 @@
 #include <cstdio>
 
 #include "engine/parameter_index.h"
-#include "parameters/parameter_set.h"
 
 struct KnobEntry {
     int parameter;  // a ParameterIndex

@@ -26,12 +26,6 @@ const char* parameterLabel(int index) {
     return validParameterIndex(index) ? parameterTable[index].label : "";
 }
 
-float clampParameter(float value) {
-    if (!(value < 1.0f)) return 1.0f;
-    if (!(value > 0.0f)) return 0.0f;
-    return value;
-}
-
 float outputDecibelsFromNormalized(float value) { return (value - 0.5f) * outputDecibelSpan; }
 
 float normalizedFromOutputDecibels(float decibels) {

@@ -1,5 +1,5 @@
-// The parameter set as every plug-in format shows it: names, labels, defaults, the clamp of
-// every write, the Output parameter in decibels and the display texts. Platform-free.
+// The parameter set as every plug-in format shows it: names, labels, defaults, the Output
+// parameter in decibels and the display texts. Platform-free.
 #pragma once
 
 #include "engine/parameter_index.h"
@@ -11,8 +11,6 @@ extern const float parameterDefaults[parameterCount];
 const char* parameterName(int index);
 const char* parameterLabel(int index);
 
-// Clamp of every parameter write: not below 1 (or not a number) gives 1, not above 0 gives 0.
-float clampParameter(float value);
 
 // The Output parameter's gain in decibels: -18 dB at 0, 0 dB at 0.5, +18 dB at 1.
 float outputDecibelsFromNormalized(float value);
