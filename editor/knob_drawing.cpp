@@ -1,68 +1,70 @@
 #include "editor/knob_drawing.h"
 
 #include "editor/gdiplus_objects.h"
-#include "editor/panel_layout.h"
+#include "editor/panel_style.h"
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
 
+namespace {
+
+void fillEllipse(GpGraphics* graphics, GpBrush* brush, const PanelBox& box) {
+    GdipFillEllipseI(graphics, brush, box.x, box.y, box.width, box.height);
+}
+
+void drawArc(GpGraphics* graphics, GpPen* pen, const PanelBox& box, float sweep) {
+    GdipDrawArcI(graphics, pen, box.x, box.y, box.width, box.height, knobArcStartDegrees, sweep);
+}
+
+}  // namespace
+
 void drawKnob(GpGraphics* graphics, int32_t centreX, int32_t centreY, int32_t radius,
               float knobValue, const char16_t* caption, const char16_t* valueText,
               uint32_t accent) {
-    const int32_t bodyX = centreX - radius;
-    const int32_t bodyY = centreY - radius;
-    const int32_t bodySize = 2 * radius;
-    const int32_t arcX = centreX - radius + 5;
-    const int32_t arcY = centreY - radius + 5;
-    const int32_t arcSize = 2 * radius - 10;
-    const int32_t capRadius = radius - 18;
+    const KnobGeometry knob = knobGeometry(centreX, centreY, radius, knobValue);
 
-    GpLineGradient* bodyBrush = nullptr;
-    const Rect bodyBox(bodyX, bodyY, bodySize, bodySize);
-    GdipCreateLineBrushFromRectI(&bodyBox, 0xff202430, 0xff0c0e14,
-                                 LinearGradientModeForwardDiagonal, WrapModeTile, &bodyBrush);
-    GdipFillEllipseI(graphics, bodyBrush, bodyX, bodyY, bodySize, bodySize);
+    OwnedLineGradient bodyBrush;
+    const Rect bodyBox(knob.body.x, knob.body.y, knob.body.width, knob.body.height);
+    GdipCreateLineBrushFromRectI(&bodyBox, knobBodyTopLeftColour, knobBodyBottomRightColour,
+                                 LinearGradientModeForwardDiagonal, WrapModeTile,
+                                 bodyBrush.receive());
+    fillEllipse(graphics, bodyBrush.get(), knob.body);
 
-    GpPen* rimPen = createPen(0x78ffffff, 1.5f);
-    GdipDrawEllipseI(graphics, rimPen, bodyX, bodyY, bodySize, bodySize);
+    OwnedPen rimPen;
+    makePen(rimPen, knobRimPen);
+    GdipDrawEllipseI(graphics, rimPen.get(), knob.body.x, knob.body.y, knob.body.width,
+                     knob.body.height);
 
-    // The scale runs 240 degrees clockwise from 150 (lower left) over the top.
-    GpPen* trackPen = createPen(0x3cffffff, 4.0f);
-    GdipDrawArcI(graphics, trackPen, arcX, arcY, arcSize, arcSize, 150.0f, 240.0f);
-    GpPen* valuePen = createPen(accent, 4.5f);
-    GdipDrawArcI(graphics, valuePen, arcX, arcY, arcSize, arcSize, 150.0f,
-                 valueArcSweep(knobValue));
+    OwnedPen trackPen;
+    makePen(trackPen, knobTrackPen);
+    drawArc(graphics, trackPen.get(), knob.arcs, knobArcSweepDegrees);
+    OwnedPen valuePen;
+    makePen(valuePen, {accent, knobValuePenWidth});
+    drawArc(graphics, valuePen.get(), knob.arcs, valueArcSweep(knobValue));
 
     // The cap then hides the pointer's inner part, leaving a tick short of the arcs.
-    GpPen* pointerPen = createPen(0xffffffff, 2.5f);
-    const PanelPoint tip = pointerEnd(centreX, centreY, radius, knobValue);
-    GdipDrawLine(graphics, pointerPen, static_cast<float>(centreX), static_cast<float>(centreY),
-                 tip.x, tip.y);
-    GpSolidFill* capBrush = createSolidBrush(0xff0f1219);
-    GdipFillEllipseI(graphics, capBrush, centreX - capRadius, centreY - capRadius,
-                     2 * radius - 36, 2 * radius - 36);
+    OwnedPen pointerPen;
+    makePen(pointerPen, knobPointerPen);
+    GdipDrawLine(graphics, pointerPen.get(), knob.centre.x, knob.centre.y, knob.pointerTip.x,
+                 knob.pointerTip.y);
+    OwnedSolidBrush capBrush;
+    makeSolidBrush(capBrush, knobCapColour);
+    fillEllipse(graphics, capBrush.get(), knob.cap);
 
-    GpFontFamily* family = createFamily(L"Inter");
-    GpFont* captionFont = createFont(family, 10.0f, FontStyleBold);
-    GpFont* valueFont = createFont(family, 11.5f, FontStyleRegular);
-    GpStringFormat* format = createCentredFormat(true);
-    GpSolidFill* captionBrush = createSolidBrush(0xdcc8d2e6);
-    GpSolidFill* valueBrush = createSolidBrush(accent);
-    drawTextAt(graphics, caption, captionFont, captionBrush, format,
-               static_cast<float>(centreX), static_cast<float>(centreY + radius + 14));
-    drawTextAt(graphics, valueText, valueFont, valueBrush, format,
-               static_cast<float>(centreX), static_cast<float>(centreY + radius + 28));
-
-    GdipDeleteBrush(valueBrush);
-    GdipDeleteBrush(captionBrush);
-    GdipDeleteStringFormat(format);
-    GdipDeleteFont(valueFont);
-    GdipDeleteFont(captionFont);
-    GdipDeleteFontFamily(family);
-    GdipDeleteBrush(capBrush);
-    GdipDeletePen(pointerPen);
-    GdipDeletePen(valuePen);
-    GdipDeletePen(trackPen);
-    GdipDeletePen(rimPen);
-    GdipDeleteBrush(bodyBrush);
+    OwnedFamily family;
+    makeFamily(family, knobCaptionStyle.font.family);
+    OwnedFont captionFont;
+    makeFont(captionFont, family, knobCaptionStyle.font);
+    OwnedFont valueFont;
+    makeFont(valueFont, family, knobValueFont);
+    OwnedFormat format;
+    makeCentredFormat(format, knobCaptionStyle.anchor);
+    OwnedSolidBrush captionBrush;
+    makeSolidBrush(captionBrush, knobCaptionStyle.colour);
+    OwnedSolidBrush valueBrush;
+    makeSolidBrush(valueBrush, accent);
+    drawTextAt(graphics, caption, captionFont.get(), captionBrush.get(), format.get(),
+               knob.captionAnchor);
+    drawTextAt(graphics, valueText, valueFont.get(), valueBrush.get(), format.get(),
+               knob.valueAnchor);
 }

@@ -61,10 +61,7 @@ inline int hitKnob(int32_t x, int32_t y) {
 
 // 200 pixels of vertical travel span the whole range; up raises the value.
 inline float dragValue(float startValue, int32_t startY, int32_t y) {
-    const float value = static_cast<float>(startY - y) * 0.005f + startValue;
-    if (!(value < 1.0f)) return 1.0f;
-    if (!(value > 0.0f)) return 0.0f;
-    return value;
+    return clampParameter(static_cast<float>(startY - y) * 0.005f + startValue);
 }
 
 // Point n (0..80) of the transfer curve across the screen, about the line y = 172.5.
@@ -94,11 +91,15 @@ inline uint32_t glowCentreColour(float drive, float phase) {
     return static_cast<uint32_t>(glowAlpha(drive, phase)) * 0x1000000u + 0xff6e1eu;
 }
 
-// The knob's scale starts at 150 degrees and runs 240 degrees clockwise.
-inline float valueArcSweep(float knobValue) { return 240.0f * knobValue; }
+// The knob's scale starts at 150 degrees and runs 240 degrees clockwise (angles from the
+// positive x axis, y growing downwards).
+constexpr float knobArcStartDegrees = 150.0f;
+constexpr float knobArcSweepDegrees = 240.0f;
+
+inline float valueArcSweep(float knobValue) { return knobArcSweepDegrees * knobValue; }
 
 inline PanelPoint pointerEnd(int32_t centreX, int32_t centreY, int32_t radius, float knobValue) {
-    const float degrees = 240.0f * knobValue + 150.0f;
+    const float degrees = knobArcSweepDegrees * knobValue + knobArcStartDegrees;
     const float radians =
         static_cast<float>(static_cast<double>(degrees) * 3.141592653589793 / 180.0);
     const float length = static_cast<float>(radius - 12);

@@ -2,136 +2,177 @@
 
 #include <gdiplus.h>
 
+#include <cstring>
+
 #include "editor/gdiplus_objects.h"
 #include "editor/knob_drawing.h"
 #include "editor/panel_layout.h"
-#include "host/plugin_instance.h"
+#include "editor/panel_style.h"
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
 
 namespace {
 
-void fillScrews(GpGraphics* graphics, GpBrush* brush, int w, int h) {
-    GdipFillEllipseI(graphics, brush, 12, 12, 10, 10);
-    GdipFillEllipseI(graphics, brush, w - 22, 12, 10, 10);
-    GdipFillEllipseI(graphics, brush, 12, h - 22, 10, 10);
-    GdipFillEllipseI(graphics, brush, w - 22, h - 22, 10, 10);
+// A memory device context with a bitmap compatible with the window's, selected in for the
+// paint and deselected and deleted after it.
+class OffscreenSurface {
+public:
+    OffscreenSurface(HDC paintDC, int32_t width, int32_t height)
+        : dc_(CreateCompatibleDC(paintDC)), bitmap_(CreateCompatibleBitmap(paintDC, width, height)),
+          replaced_(SelectObject(dc_, bitmap_)) {}
+    OffscreenSurface(const OffscreenSurface&) = delete;
+    OffscreenSurface& operator=(const OffscreenSurface&) = delete;
+    ~OffscreenSurface() {
+        SelectObject(dc_, replaced_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    HDC dc() const { return dc_; }
+
+private:
+    HDC dc_;
+    HBITMAP bitmap_;
+    HGDIOBJ replaced_;
+};
+
+// The objects the texts of the panel share: both families and the two text brushes.
+struct PanelInks {
+    OwnedFamily cinzel;
+    OwnedFamily inter;
+    OwnedSolidBrush gold;
+    OwnedSolidBrush muted;
+};
+
+void fillBox(GpGraphics* graphics, GpBrush* brush, const PanelBox& box) {
+    GdipFillRectangleI(graphics, brush, box.x, box.y, box.width, box.height);
 }
 
-void drawTransferCurve(GpGraphics* graphics, float drive, float bias) {
+void paintBackground(GpGraphics* graphics, int32_t width, int32_t height) {
+    OwnedLineGradient brush;
+    const Rect panelBox(0, 0, width, height);
+    GdipCreateLineBrushFromRectI(&panelBox, backgroundTopColour, backgroundBottomColour,
+                                 LinearGradientModeVertical, WrapModeTile, brush.receive());
+    fillBox(graphics, brush.get(), {0, 0, width, height});
+}
+
+void paintScrews(GpGraphics* graphics, int32_t width, int32_t height) {
+    OwnedSolidBrush brush;
+    makeSolidBrush(brush, screwColour);
+    for (int corner = 0; corner < 4; ++corner) {
+        const PanelBox box = screwBox(corner, width, height);
+        GdipFillEllipseI(graphics, brush.get(), box.x, box.y, box.width, box.height);
+    }
+}
+
+const OwnedFamily& familyOf(const PanelInks& inks, const FontRequest& font) {
+    return std::strcmp(font.family, titleFamily) == 0 ? inks.cinzel : inks.inter;
+}
+
+void paintTitles(GpGraphics* graphics, const PanelInks& inks) {
+    OwnedFont titleFont;
+    makeFont(titleFont, familyOf(inks, titleStyle.font), titleStyle.font);
+    OwnedFont subtitleFont;
+    makeFont(subtitleFont, familyOf(inks, subtitleStyle.font), subtitleStyle.font);
+    drawTextAt(graphics, panelTitle, titleFont.get(), inks.gold.get(), nullptr, titleOrigin);
+    drawTextAt(graphics, panelSubtitle, subtitleFont.get(), inks.muted.get(), nullptr,
+               subtitleOrigin);
+}
+
+void paintScreen(GpGraphics* graphics) {
+    OwnedSolidBrush brush;
+    makeSolidBrush(brush, screenColour);
+    fillBox(graphics, brush.get(), screenBox);
+    OwnedPen frame;
+    makePen(frame, framePen);
+    GdipDrawRectangleI(graphics, frame.get(), screenBox.x, screenBox.y, screenBox.width,
+                       screenBox.height);
+}
+
+void paintGlow(GpGraphics* graphics, const PanelValues& values) {
+    OwnedPath path;
+    GdipCreatePath(FillModeAlternate, path.receive());
+    GdipAddPathEllipseI(path.get(), glowBox.x, glowBox.y, glowBox.width, glowBox.height);
+    OwnedPathGradient brush;
+    GdipCreatePathGradientFromPath(path.get(), brush.receive());
+    GdipSetPathGradientCenterColor(
+        brush.get(), glowCentreColour(values.parameters[parameterDrive], values.animationPhase));
+    auto* surround = static_cast<ARGB*>(GdipAlloc(sizeof(ARGB)));
+    if (surround) {
+        surround[0] = glowEdgeColour;
+        INT surroundCount = 1;
+        GdipSetPathGradientSurroundColorsWithCount(brush.get(), surround, &surroundCount);
+    }
+    GdipFree(surround);
+    GdipFillPath(graphics, brush.get(), path.get());
+}
+
+void paintTransferCurve(GpGraphics* graphics, const PanelValues& values) {
     PointF points[curvePointCount];
     for (int n = 0; n < curvePointCount; ++n) {
-        const PanelPoint p = transferCurvePoint(n, drive, bias);
+        const PanelPoint p = transferCurvePoint(n, values.parameters[parameterDrive],
+                                                values.parameters[parameterTubeBias]);
         points[n] = PointF(p.x, p.y);
     }
-    GpPen* curvePen = createPen(0xffffaf3c, 2.2f);
-    GdipDrawCurve(graphics, curvePen, points, curvePointCount);
-    GdipDeletePen(curvePen);
+    OwnedPen pen;
+    makePen(pen, curvePen);
+    // GDI+'s default tension is the panel's curveTension.
+    GdipDrawCurve(graphics, pen.get(), points, curvePointCount);
 }
 
-void drawKnobs(GpGraphics* graphics, const PluginInstance& instance) {
+void paintKnobs(GpGraphics* graphics, const PanelValues& values) {
     char16_t valueText[valueTextSize];
     for (const KnobEntry& knob : knobTable) {
-        const float value = loadParameter(instance, knob.parameter);
+        const float value = values.parameters[knob.parameter];
         formatKnobValue(knob.parameter, value, valueText);
         drawKnob(graphics, knob.centreX, knob.centreY, knob.radius, value, knob.caption,
                  valueText, knob.accent);
     }
 }
 
+// The readout under the curve and the footer share the centred format.
+void paintReadoutKnobsAndFooter(GpGraphics* graphics, const PanelInks& inks,
+                                const PanelValues& values, int32_t width, int32_t height) {
+    OwnedFont readoutFont;
+    makeFont(readoutFont, familyOf(inks, readoutStyle.font), readoutStyle.font);
+    OwnedFormat centred;
+    makeCentredFormat(centred, readoutStyle.anchor);
+    char16_t readout[readoutTextSize];
+    formatReadout(values.parameters[parameterGlue], values.parameters[parameterDrive], readout);
+    drawTextAt(graphics, readout, readoutFont.get(), inks.gold.get(), centred.get(),
+               readoutAnchor);
+
+    paintKnobs(graphics, values);
+
+    OwnedFont footerFont;
+    makeFont(footerFont, familyOf(inks, footerStyle.font), footerStyle.font);
+    drawTextAt(graphics, panelFooter, footerFont.get(), inks.muted.get(), centred.get(),
+               footerAnchor(width, height));
+}
+
 }  // namespace
 
-void paintPanel(const PluginInstance& instance, HDC paintDC) {
-    RECT client{};
-    GetClientRect(static_cast<HWND>(instance.editorWindow.load(std::memory_order_relaxed)),
-                  &client);
-    const int w = client.right - client.left;
-    const int h = client.bottom - client.top;
+void paintPanel(const PanelValues& values, HDC paintDC, int32_t width, int32_t height) {
+    const OffscreenSurface surface(paintDC, width, height);
+    {
+        OwnedGraphics graphics;
+        GdipCreateFromHDC(surface.dc(), graphics.receive());
+        GdipSetSmoothingMode(graphics.get(), SmoothingModeAntiAlias);
+        GdipSetTextRenderingHint(graphics.get(), TextRenderingHintClearTypeGridFit);
 
-    HDC memoryDC = CreateCompatibleDC(paintDC);
-    HBITMAP surface = CreateCompatibleBitmap(paintDC, w, h);
-    HGDIOBJ replacedBitmap = SelectObject(memoryDC, surface);
+        paintBackground(graphics.get(), width, height);
+        paintScrews(graphics.get(), width, height);
+        PanelInks inks;
+        makeFamily(inks.cinzel, titleFamily);
+        makeFamily(inks.inter, textFamily);
+        makeSolidBrush(inks.gold, goldColour);
+        makeSolidBrush(inks.muted, mutedColour);
+        paintTitles(graphics.get(), inks);
+        paintScreen(graphics.get());
+        paintGlow(graphics.get(), values);
+        paintTransferCurve(graphics.get(), values);
+        paintReadoutKnobsAndFooter(graphics.get(), inks, values, width, height);
 
-    GpGraphics* graphics = nullptr;
-    GdipCreateFromHDC(memoryDC, &graphics);
-    GdipSetSmoothingMode(graphics, SmoothingModeAntiAlias);
-    GdipSetTextRenderingHint(graphics, TextRenderingHintClearTypeGridFit);
-
-    GpLineGradient* backgroundBrush = nullptr;
-    const Rect panelBox(0, 0, w, h);
-    GdipCreateLineBrushFromRectI(&panelBox, 0xff090b10, 0xff040508, LinearGradientModeVertical,
-                                 WrapModeTile, &backgroundBrush);
-    GdipFillRectangleI(graphics, backgroundBrush, 0, 0, w, h);
-
-    GpSolidFill* screwBrush = createSolidBrush(0xff2d3241);
-    fillScrews(graphics, screwBrush, w, h);
-
-    GpFontFamily* cinzel = createFamily(L"Cinzel");
-    GpFontFamily* inter = createFamily(L"Inter");
-    GpFont* titleFont = createFont(cinzel, 18.0f, FontStyleBold);
-    GpFont* subtitleFont = createFont(inter, 9.5f, FontStyleBold);
-    GpSolidFill* goldBrush = createSolidBrush(0xfff0cb64);
-    GpSolidFill* mutedBrush = createSolidBrush(0xb48c96af);
-
-    drawTextAt(graphics, panelTitle, titleFont, goldBrush, nullptr, 28.0f, 20.0f);
-    drawTextAt(graphics, panelSubtitle, subtitleFont, mutedBrush, nullptr, 29.0f, 44.0f);
-
-    GpSolidFill* screenBrush = createSolidBrush(0xff0c0f16);
-    GdipFillRectangleI(graphics, screenBrush, 260, 85, 320, 175);
-    GpPen* framePen = createPen(0x50f0cb64, 1.2f);
-    GdipDrawRectangleI(graphics, framePen, 260, 85, 320, 175);
-
-    const float drive = loadParameter(instance, parameterDrive);
-    GpPath* glowPath = nullptr;
-    GdipCreatePath(FillModeAlternate, &glowPath);
-    GdipAddPathEllipseI(glowPath, 300, 100, 240, 145);
-    GpPathGradient* glowBrush = nullptr;
-    GdipCreatePathGradientFromPath(glowPath, &glowBrush);
-    GdipSetPathGradientCenterColor(glowBrush, glowCentreColour(drive, instance.animationPhase));
-    auto* surround = static_cast<ARGB*>(GdipAlloc(sizeof(ARGB)));
-    if (surround) {
-        surround[0] = 0x00000000;
-        INT surroundCount = 1;
-        GdipSetPathGradientSurroundColorsWithCount(glowBrush, surround, &surroundCount);
-    }
-    GdipFree(surround);
-    GdipFillPath(graphics, glowBrush, glowPath);
-
-    drawTransferCurve(graphics, drive, loadParameter(instance, parameterTubeBias));
-
-    GpFont* readoutFont = createFont(inter, 10.0f, FontStyleBold);
-    GpStringFormat* centred = createCentredFormat(false);
-    char16_t readout[readoutTextSize];
-    formatReadout(loadParameter(instance, parameterGlue), drive, readout);
-    drawTextAt(graphics, readout, readoutFont, goldBrush, centred, 420.0f, 238.0f);
-
-    drawKnobs(graphics, instance);
-
-    GpFont* footerFont = createFont(inter, 9.0f, FontStyleRegular);
-    drawTextAt(graphics, panelFooter, footerFont, mutedBrush, centred,
-               static_cast<float>(w) * 0.5f, static_cast<float>(h - 22));
-
-    BitBlt(paintDC, 0, 0, w, h, memoryDC, 0, 0, SRCCOPY);
-
-    GdipDeleteFont(footerFont);
-    GdipDeleteFont(readoutFont);
-    GdipDeleteFont(subtitleFont);
-    GdipDeleteFont(titleFont);
-    GdipDeleteStringFormat(centred);
-    GdipDeleteBrush(glowBrush);
-    GdipDeleteBrush(screenBrush);
-    GdipDeleteBrush(mutedBrush);
-    GdipDeleteBrush(goldBrush);
-    GdipDeleteBrush(screwBrush);
-    GdipDeleteBrush(backgroundBrush);
-    GdipDeletePen(framePen);
-    GdipDeletePath(glowPath);
-    GdipDeleteFontFamily(inter);
-    GdipDeleteFontFamily(cinzel);
-    GdipDeleteGraphics(graphics);
-
-    SelectObject(memoryDC, replacedBitmap);
-    DeleteObject(surface);
-    DeleteDC(memoryDC);
+        BitBlt(paintDC, 0, 0, width, height, surface.dc(), 0, 0, SRCCOPY);
+    }  // every GDI+ object, the graphics last, before the surface goes
 }

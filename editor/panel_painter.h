@@ -1,11 +1,12 @@
-// The whole editor panel of one instance, painted off-screen and copied to the window.
+// The whole editor panel painted with GDI+, off-screen, and copied to the window.
 #pragma once
 
 #include <windows.h>
 
-struct PluginInstance;
+#include <cstdint>
 
-// Paints the panel of instance onto paintDC, sized to the client area of its editorWindow.
-// Reads only the parameters and animationPhase; every GDI and GDI+ object it makes is
-// released before it returns.
-void paintPanel(const PluginInstance& instance, HDC paintDC);
+#include "editor/editor_view.h"
+
+// Paints the panel of the given values onto paintDC, width × height pixels. Every GDI and
+// GDI+ object it makes is released before it returns.
+void paintPanel(const PanelValues& values, HDC paintDC, int32_t width, int32_t height);

@@ -13,3 +13,13 @@ enum ParameterIndex : int {
 };
 
 constexpr int parameterCount = 8;
+
+inline bool validParameterIndex(int index) { return index >= 0 && index < parameterCount; }
+
+// Every parameter write is clamped: not below 1 (or not a number) gives 1, not above 0
+// gives 0.
+inline float clampParameter(float value) {
+    if (!(value < 1.0f)) return 1.0f;
+    if (!(value > 0.0f)) return 0.0f;
+    return value;
+}

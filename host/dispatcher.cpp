@@ -21,8 +21,6 @@ void writeFixedString(void* ptr, const char* text, size_t size) {
     std::memcpy(out, text, length < size - 1 ? length : size - 1);
 }
 
-bool validParameter(int32_t index) { return index >= 0 && index < parameterCount; }
-
 intptr_t canDo(const char* text) {
     if (std::strcmp(text, "hasCockosExtensions") == 0) return cockosExtensionsAnswer;
     if (std::strcmp(text, "1in2out") == 0 || std::strcmp(text, "2in2out") == 0) return 1;
@@ -49,14 +47,14 @@ intptr_t openEditor(PluginInstance& instance, void* parent) {
     // An editor still open is replaced: destroy it first so no child window is orphaned
     // and its WM_DESTROY cannot clear the new handle.
     closeEditor(instance);
-    void* window = platform->createEditorWindow(&instance, parent, moduleState.moduleHandle);
+    void* window =
+        platform->createEditorWindow(&instance.editorView, parent, moduleState.moduleHandle);
     instance.editorWindow.store(window, std::memory_order_relaxed);
     return window ? 1 : 0;
 }
 
 intptr_t closeEditor(PluginInstance& instance) {
-    void* window = instance.editorWindow.load(std::memory_order_relaxed);
-    if (window && platform->isWindow(window)) {
+    if (void* window = liveEditorWindow(instance)) {
         platform->destroyWindow(window);
         instance.editorWindow.store(nullptr, std::memory_order_relaxed);
     }
@@ -64,12 +62,10 @@ intptr_t closeEditor(PluginInstance& instance) {
 }
 
 intptr_t idleEditor(PluginInstance& instance) {
-    void* window = instance.editorWindow.load(std::memory_order_relaxed);
-    if (window && platform->isWindow(window)) {
-        float phase = instance.animationPhase + 0.04f;
-        if (phase > 6.283185f) phase -= 6.283185f;
-        instance.animationPhase = phase;
+    if (void* window = liveEditorWindow(instance)) {
+        advanceAnimation(instance.editorView);
         platform->invalidateWindow(window);
+        platform->idleWindow(window);
     }
     return 0;
 }
@@ -84,18 +80,18 @@ intptr_t dispatcher(AEffect* effect, int32_t opcode, int32_t index, intptr_t val
         closeInstance(instance);
         return 0;
     case effGetParamLabel:
-        if (!ptr || !validParameter(index)) return 0;
+        if (!ptr || !validParameterIndex(index)) return 0;
         writeFixedString(ptr, parameterLabel(index), parameterLabelBytes);
         return 1;
     case effGetParamDisplay: {
-        if (!ptr || !validParameter(index)) return 0;
+        if (!ptr || !validParameterIndex(index)) return 0;
         char text[parameterTextBytes];
         formatParameterDisplay(index, loadParameter(*instance, index), text);
         writeFixedString(ptr, text, parameterTextBytes);
         return 1;
     }
     case effGetParamName:
-        if (!ptr || !validParameter(index)) return 0;
+        if (!ptr || !validParameterIndex(index)) return 0;
         writeFixedString(ptr, parameterName(index), parameterTextBytes);
         return 1;
     case effSetSampleRate:
@@ -111,7 +107,7 @@ intptr_t dispatcher(AEffect* effect, int32_t opcode, int32_t index, intptr_t val
     case effEditIdle:
         return idleEditor(*instance);
     case effCanBeAutomated:
-        return validParameter(index) ? 1 : 0;
+        return validParameterIndex(index) ? 1 : 0;
     case effGetPlugCategory:
         return kPlugCategEffect;
     case effSetBypass:

@@ -48,9 +48,13 @@ void prepareInstance(PluginInstance& instance, double rate) {
     instance.sampleRate = prepareEngine(instance.engine, rate);
 }
 
-void invalidateEditor(PluginInstance& instance) {
+void* liveEditorWindow(const PluginInstance& instance) {
     void* window = instance.editorWindow.load(std::memory_order_relaxed);
-    if (window && platform->isWindow(window)) platform->invalidateWindow(window);
+    return window && platform->isWindow(window) ? window : nullptr;
+}
+
+void invalidateEditor(PluginInstance& instance) {
+    if (void* window = liveEditorWindow(instance)) platform->invalidateWindow(window);
 }
 
 extern "C" VELMORA_EXPORT AEffect* VSTPluginMain(
@@ -63,11 +67,11 @@ extern "C" VELMORA_EXPORT AEffect* VSTPluginMain(
     instance->bypassed.store(false, std::memory_order_relaxed);
     instance->sampleRate = constructionRate;
     instance->editorWindow.store(nullptr, std::memory_order_relaxed);
-    instance->editorRect = ERect{0, 0, 520, 840};
-    instance->dragIndex = -1;
-    instance->dragStartY = 0;
-    instance->dragStartValue = 0.0f;
+    instance->editorRect = ERect{0, 0, static_cast<int16_t>(panelHeight),
+                                 static_cast<int16_t>(panelWidth)};
+    instance->drag = EditorDrag{};
     instance->animationPhase = 0.0f;
+    instance->editorView = editorViewOf(*instance);
     instance->engine = EngineState{};
 
     {
@@ -82,13 +86,8 @@ extern "C" VELMORA_EXPORT AEffect* VSTPluginMain(
     return &instance->effect;
 }
 
-
 void closeInstance(PluginInstance* instance) {
-    void* window = instance->editorWindow.load(std::memory_order_relaxed);
-    if (window && platform->isWindow(window)) {
-        platform->destroyWindow(window);
-        instance->editorWindow.store(nullptr, std::memory_order_relaxed);
-    }
+    closeEditor(*instance);
     {
         std::lock_guard<std::mutex> guard(moduleState.lock);
         if (--moduleState.instanceCount == 0 && moduleState.gdiplusToken != 0) {

@@ -1,24 +1,12 @@
-// The parameter set: names, labels, defaults, clamping and display texts.
+// The VST 2.4 side of the parameter set: the host's setParameter and getParameter.
 #pragma once
 
 #include <cstdint>
 
 #include "host/vst2_abi.h"
+#include "parameters/parameter_set.h"
 
 struct PluginInstance;
-
-constexpr int parameterLabelBytes = 7;
-constexpr int parameterTextBytes = 15;  // names and display texts
-
-extern const float parameterDefaults[8];
-const char* parameterName(int index);
-const char* parameterLabel(int index);
-
-// Clamp of every parameter write: not below 1 (or not a number) gives 1, not above 0 gives 0.
-float clampParameter(float value);
-
-// Writes the display text of the value as a zero-terminated string into 15 bytes.
-void formatParameterDisplay(int index, float value, char* text);
 
 void setParameter(AEffect* effect, int32_t index, float value);
 float getParameter(AEffect* effect, int32_t index);

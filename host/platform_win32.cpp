@@ -32,6 +32,8 @@ void destroyWindow(void* window) { DestroyWindow(static_cast<HWND>(window)); }
 
 void invalidateWindow(void* window) { InvalidateRect(static_cast<HWND>(window), nullptr, FALSE); }
 
+void noIdle(void*) {}  // the host's message loop delivers the window's messages
+
 const PlatformSeam win32Seam{true,
                              startGdiplus,
                              shutdownGdiplus,
@@ -41,7 +43,8 @@ const PlatformSeam win32Seam{true,
                              invalidateWindow,
                              registerEditorWindowClass,
                              unregisterEditorWindowClass,
-                             createEditorWindow};
+                             createEditorWindow,
+                             noIdle};
 
 }  // namespace
 

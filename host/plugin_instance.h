@@ -10,6 +10,7 @@
 
 #include "engine/engine_state.h"
 #include "engine/parameter_index.h"
+#include "editor/editor_view.h"
 #include "host/vst2_abi.h"
 
 struct PluginInstance {
@@ -22,10 +23,9 @@ struct PluginInstance {
     std::atomic<bool> bypassed;
     std::atomic<void*> editorWindow;
     ERect editorRect;
-    int32_t dragIndex;
-    int32_t dragStartY;
-    float dragStartValue;
+    EditorDrag drag;
     float animationPhase;
+    EditorView editorView;  // the editor's view of this instance, made at construction
     EngineState engine;
 };
 
@@ -67,5 +67,12 @@ void moduleDetach();
 // Prepares the engine and records the rate it used.
 void prepareInstance(PluginInstance& instance, double rate);
 
+// The editor window while it is open and still alive, otherwise null.
+void* liveEditorWindow(const PluginInstance& instance);
+
 // Repaints an open editor window, if any.
 void invalidateEditor(PluginInstance& instance);
+
+// The editor's view of the instance: its parameters, the host's automation, the drag
+// state and the animation phase.
+EditorView editorViewOf(PluginInstance& instance);

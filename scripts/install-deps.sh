@@ -10,12 +10,22 @@ packages=(
   # Windows build and its tests under Wine
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine64 xvfb xauth
+  # the panel painted with Cairo on Linux: text through Pango, families found by fontconfig
+  libcairo2-dev libpango1.0-dev libfontconfig-dev
   # fonts for the editor's panel, from the npm registry
   python3 python3-fonttools
   # fuzzing
   clang libclang-rt-14-dev
   # third-party VST 2.4 effects the renderer is tested against
   lsp-plugins-vst dpf-plugins-vst
+  # the LV2 plug-in: headers, and lilv, lv2apply, lv2_validate (with sord_validate) for its tests
+  lv2-dev liblilv-dev lilv-utils sordi
+  # the X11 editor of the VST 2.4 library and the LV2 UI: Xlib and Cairo; XTest (synthetic
+  # drags) and XRes (the server's resource counts) for their tests
+  libx11-dev libcairo2-dev libxtst-dev libxres-dev
+  # the LV2 UI in a real host: jalv.gtk3 on a JACK server's dummy driver (jackd2 also brings
+  # the tone and recorder clients), xdotool and xwininfo to find and drag the embedded window
+  jalv jackd2 xdotool x11-utils
   # looking at and measuring results
   sox imagemagick
 )
@@ -35,5 +45,7 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
+# jackd2 asks whether JACK may run with real-time priority; the tests need none.
+echo "jackd2 jackd/tweak_rt_limits boolean false" | debconf-set-selections
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${missing[@]}"

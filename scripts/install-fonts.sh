@@ -3,6 +3,12 @@
 # prefix, from the npm registry's @expo-google-fonts packages.
 #
 #   scripts/install-fonts.sh PREFIX [WORK_DIR]
+#   scripts/install-fonts.sh --dir FONTS_DIR [WORK_DIR]
+#
+# With --dir the faces go into FONTS_DIR instead (for the Linux build's Cairo painter), and
+# WORK_DIR/velmora-fonts-linux.conf is a fontconfig configuration that adds that folder to
+# the machine's fonts and takes Cinzel and Inter from it only. Nothing is installed
+# system-wide either way.
 #
 # Wine 8's GDI+ finds a family by name only when the first face it enumerates has a full
 # name (name table entry 4) equal to the family name, so the Regular faces are installed
@@ -12,14 +18,19 @@
 # FONTCONFIG_FILE at it when running Wine.
 set -euo pipefail
 
-if [ $# -lt 1 ]; then
-  echo "usage: $0 PREFIX [WORK_DIR]" >&2
+if [ $# -lt 1 ] || { [ "$1" = --dir ] && [ $# -lt 2 ]; }; then
+  echo "usage: $0 PREFIX [WORK_DIR] | $0 --dir FONTS_DIR [WORK_DIR]" >&2
   exit 2
 fi
-prefix=$1
-work=${2:-$prefix/../font-packages}
+if [ "$1" = --dir ]; then
+  fonts_dir=$2
+  work=${3:-$fonts_dir/../font-packages}
+else
+  prefix=$1
+  work=${2:-$prefix/../font-packages}
+  fonts_dir=$prefix/drive_c/windows/Fonts
+fi
 version=0.4.2
-fonts_dir=$prefix/drive_c/windows/Fonts
 mkdir -p "$work" "$fonts_dir"
 
 python=""
@@ -76,6 +87,26 @@ cat > "$work/velmora-fonts.conf" <<'CONF'
     <rejectfont>
       <pattern><patelt name="family"><string>Cinzel</string></patelt></pattern>
       <pattern><patelt name="family"><string>Inter</string></patelt></pattern>
+    </rejectfont>
+  </selectfont>
+</fontconfig>
+CONF
+
+fonts_path=$(cd "$fonts_dir" && pwd)
+cat > "$work/velmora-fonts-linux.conf" <<CONF
+<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
+<!-- The machine's fonts and the panel's faces in $fonts_path; Debian's own Inter and
+     Cinzel faces (fonts-inter and the like) are hidden, so those come from that folder. -->
+<fontconfig>
+  <include ignore_missing="yes">/etc/fonts/fonts.conf</include>
+  <dir>$fonts_path</dir>
+  <selectfont>
+    <rejectfont>
+      <glob>/usr/share/fonts/*/inter/*</glob>
+      <glob>/usr/share/fonts/*/cinzel/*</glob>
+      <glob>/usr/local/share/fonts/*nter*</glob>
+      <glob>/usr/local/share/fonts/*inzel*</glob>
     </rejectfont>
   </selectfont>
 </fontconfig>

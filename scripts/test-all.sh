@@ -7,10 +7,12 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
-# One X server for all the Windows programs that open windows.
+# One X server for the Linux editor tests and for the Windows programs that open windows.
 if [ -z "${DISPLAY:-}" ]; then
   display=:$((90 + RANDOM % 100))
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  # -noreset: the server would reset whenever its last client leaves, and connections
+  # attempted during a reset fail.
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   xvfb_pid=$!
   trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
   export DISPLAY=$display

@@ -60,9 +60,9 @@ TEST_F(HostLayer, ConstructionValues) {
     EXPECT_EQ(p->sampleRate, 44100.0);
     EXPECT_FALSE(p->bypassed.load());
     EXPECT_EQ(p->editorWindow.load(), nullptr);
-    EXPECT_EQ(p->dragIndex, -1);
-    EXPECT_EQ(p->dragStartY, 0);
-    EXPECT_EQ(p->dragStartValue, 0.0f);
+    EXPECT_EQ(p->drag.index, -1);
+    EXPECT_EQ(p->drag.startY, 0);
+    EXPECT_EQ(p->drag.startValue, 0.0f);
     EXPECT_EQ(p->animationPhase, 0.0f);
     EXPECT_EQ(p->hostCallback, &hostCallback);
     EXPECT_EQ(p->engine.peakNorm, 0.001);
@@ -129,7 +129,7 @@ TEST_F(HostLayer, EditorCloseTwiceAndIdleAnimation) {
     rec.calls.clear();
     EXPECT_EQ(send(p, effEditIdle), 0);
     EXPECT_EQ(p->animationPhase, 0.04f);
-    EXPECT_EQ(rec.calls, (Calls{"IsWindow", "InvalidateRect"}));
+    EXPECT_EQ(rec.calls, (Calls{"IsWindow", "InvalidateRect", "IdleWindow"}));
 
     p->animationPhase = 6.25f;
     send(p, effEditIdle);

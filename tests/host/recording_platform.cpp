@@ -31,11 +31,10 @@ void destroyWindow(void* window) {
     RecordingPlatform& r = rec();
     for (size_t i = 0; i < r.liveWindows.size(); ++i) {
         if (r.liveWindows[i] != window) continue;
-        // The window procedure's WM_DESTROY: it clears the handle only if it is its own.
-        PluginInstance* owner = r.windowOwners[i];
-        void* expected = window;
-        owner->editorWindow.compare_exchange_strong(expected, nullptr);
+        // The window procedure's WM_DESTROY: the owner forgets the handle if it is its own.
+        const EditorView* owner = r.windowOwners[i];
         r.forgetWindow(window);
+        owner->windowGone(owner->context, window);
         return;
     }
 }
@@ -44,19 +43,21 @@ void registerEditorClass(void* module) { rec().calls.push_back("RegisterClassExA
 void unregisterEditorClass(void* module) {
     rec().calls.push_back("UnregisterClassA " + hex(module));
 }
-void* createEditorWindow(PluginInstance* instance, void* parent, void*) {
+void* createEditorWindow(const EditorView* view, void* parent, void*) {
     rec().calls.push_back("CreateWindowExA");
     if (!parent) return nullptr;  // a child window needs a parent
     void* window = reinterpret_cast<void*>(rec().nextWindow++);
     rec().liveWindows.push_back(window);
-    rec().windowOwners.push_back(instance);
+    rec().windowOwners.push_back(view);
     return window;
 }
+
+void idleWindow(void*) { rec().calls.push_back("IdleWindow"); }
 
 const PlatformSeam recordingSeam{true,          startGdiplus,        shutdownGdiplus,
                                  disableThreadLibraryCalls, isWindow, destroyWindow,
                                  invalidateWindow, registerEditorClass, unregisterEditorClass,
-                                 createEditorWindow};
+                                 createEditorWindow, idleWindow};
 
 }  // namespace
 

@@ -12,7 +12,7 @@
 struct RecordingPlatform {
     std::vector<std::string> calls;
     std::vector<void*> liveWindows;
-    std::vector<PluginInstance*> windowOwners;  // parallel to liveWindows
+    std::vector<const EditorView*> windowOwners;  // parallel to liveWindows
     uintptr_t nextToken = 0x5eed;
     intptr_t nextWindow = 0x1000;
 

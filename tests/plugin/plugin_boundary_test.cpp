@@ -52,11 +52,7 @@ protected:
     AEffect* effect = nullptr;
 };
 
-#ifdef _WIN32
 constexpr int32_t expectedFlags = 17;  // editor and replacing
-#else
-constexpr int32_t expectedFlags = 16;  // no editor window on Linux
-#endif
 
 TEST_F(PluginBoundary, BothExportsAreTheSameEntryAndANullCallbackCreatesNothing) {
     EXPECT_EQ(library.entry(), library.mainEntry());

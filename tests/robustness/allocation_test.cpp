@@ -4,6 +4,9 @@
 // loaded with dlopen included.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+#include <lv2/core/lv2.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -150,6 +153,41 @@ TEST(AudioPathAllocation, BlocksAfterTheFirstAllocateNothing) {
     }
     EXPECT_EQ(made, 0);
     closeEffect(effect);
+}
+
+// The LV2 library, opened as lilv opens it: instantiation allocates (and the counter sees
+// it), runs after that allocate nothing, whatever the control values.
+TEST(AudioPathAllocation, Lv2RunsAllocateNothing) {
+    void* library = dlopen(VELMORA_LV2_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    const LV2_Descriptor* lv2 = reinterpret_cast<const LV2_Descriptor* (*)(uint32_t)>(
+        dlsym(library, "lv2_descriptor"))(0);
+    LV2_Handle handle;
+    {
+        CountingWindow window;
+        handle = lv2->instantiate(lv2, 48000.0, "", nullptr);
+        EXPECT_GE(window.count(), 1);
+    }
+    StressSignal signal;
+    StereoBlock block(8192, BufferLayout::separate);
+    float controls[parameterCount] = {40, 0.5f, 70, 85, 75, 0, 100, 1};
+    for (uint32_t i = 0; i < parameterCount; ++i) lv2->connect_port(handle, i, &controls[i]);
+    for (uint32_t c = 0; c < 2; ++c) {
+        lv2->connect_port(handle, parameterCount + c, block.inputs[c]);
+        lv2->connect_port(handle, parameterCount + 2 + c, block.outputs[c]);
+    }
+    lv2->activate(handle);
+    CountingWindow window;
+    for (int n = 0; n < 4000; ++n) {
+        const int32_t frames = (n * 37) % 8192 / (n % 3 == 0 ? 1 : 16);
+        signal.fill(block.inputs[0], block.inputs[1], frames, 48000.0, n % 5 == 0 ? 4.0f : 0.7f);
+        controls[n % parameterCount] = n % 11 == 0 ? std::nanf("") : static_cast<float>(n % 13) * 9.0f - 18.0f;
+        lv2->run(handle, static_cast<uint32_t>(frames));
+    }
+    EXPECT_EQ(window.count(), 0);
+    lv2->deactivate(handle);
+    lv2->cleanup(handle);
+    dlclose(library);
 }
 
 }  // namespace

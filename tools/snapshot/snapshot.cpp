@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "host/vst2_abi.h"
+#include "tools/panel_picture_options.h"
 #include "tools/snapshot/window_capture.h"
 
 using namespace Gdiplus;
@@ -24,37 +25,9 @@ using namespace Gdiplus::DllExports;
 
 namespace {
 
-struct Options {
-    std::string output;
-    std::string plugin;
-    std::vector<std::pair<int, float>> values;
-    int idleCalls = 0;
-};
-
 int fail(const char* what) {
     std::fprintf(stderr, "velmora-snapshot: %s\n", what);
     return 1;
-}
-
-bool parseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "--idle" && i + 1 < argc) {
-            options.idleCalls = std::atoi(argv[++i]);
-        } else if (argument == "--plugin" && i + 1 < argc) {
-            options.plugin = argv[++i];
-        } else if (argument.find('=') != std::string::npos) {
-            char* end = nullptr;
-            const long index = std::strtol(argument.c_str(), &end, 10);
-            if (*end != '=' || index < 0 || index > 7) return false;
-            options.values.emplace_back(static_cast<int>(index), std::strtof(end + 1, nullptr));
-        } else if (options.output.empty() && argument[0] != '-') {
-            options.output = argument;
-        } else {
-            return false;
-        }
-    }
-    return !options.output.empty();
 }
 
 // The plug-in beside this program unless one is named.
@@ -64,10 +37,6 @@ std::string defaultPluginPath() {
     std::string folder = path;
     folder.erase(folder.find_last_of("\\/") + 1);
     return folder + "Tolvan_Velmora.dll";
-}
-
-intptr_t quietHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
 }
 
 bool pngEncoder(CLSID& clsid) {
@@ -119,8 +88,8 @@ bool writePng(const WindowPixels& pixels, const wchar_t* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    if (!parseOptions(argc, argv, options)) {
+    PanelPictureOptions options;
+    if (!parsePanelPictureOptions(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: velmora-snapshot OUTPUT.png [INDEX=VALUE ...] [--idle N] "
                      "[--plugin PATH]\n");

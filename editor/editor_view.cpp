@@ -1,0 +1,38 @@
+#include "editor/editor_view.h"
+
+#include "editor/panel_layout.h"
+
+PanelValues panelValues(const EditorView& view) {
+    PanelValues values{};
+    for (int32_t i = 0; i < parameterCount; ++i)
+        values.parameters[i] = view.readParameter(view.context, i);
+    values.animationPhase = *view.animationPhase;
+    return values;
+}
+
+bool pressAt(const EditorView& view, int32_t x, int32_t y) {
+    const int knob = hitKnob(x, y);
+    if (knob < 0) return false;
+    EditorDrag& drag = *view.drag;
+    drag.index = knobTable[knob].parameter;
+    drag.startY = y;
+    drag.startValue = view.readParameter(view.context, drag.index);
+    return true;
+}
+
+bool dragging(const EditorView& view) { return validParameterIndex(view.drag->index); }
+
+bool dragTo(const EditorView& view, int32_t y) {
+    if (!dragging(view)) return false;
+    const EditorDrag& drag = *view.drag;
+    view.changeParameter(view.context, drag.index, dragValue(drag.startValue, drag.startY, y));
+    return true;
+}
+
+void endDrag(const EditorView& view) { view.drag->index = -1; }
+
+void advanceAnimation(const EditorView& view) {
+    float phase = *view.animationPhase + 0.04f;
+    if (phase > 6.283185f) phase -= 6.283185f;
+    *view.animationPhase = phase;
+}

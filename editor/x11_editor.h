@@ -1,0 +1,31 @@
+// The editor as an X11 child window, shared by the Linux VST 2.4 library and the LV2 UI.
+// Each editor opens its own display connection, so nothing here touches the host's
+// connection, and every X error caused by an editor is caught and reported as a failure
+// of that editor instead of ending the process.
+#pragma once
+
+#include <cstdint>
+
+#include "editor/editor_view.h"
+
+struct X11Editor;
+
+// Creates the 840 x 520 editor as a child of parent (an X11 window id) on the default
+// display. Null when there is no display, the parent is not a window or X runs out of
+// resources. The view must outlive the editor.
+X11Editor* openX11Editor(unsigned long parent, const EditorView& view);
+
+// Destroys the window and closes the connection. Safe with null.
+void closeX11Editor(X11Editor* editor);
+
+// Handles every pending event (drags, exposure, the window's destruction) and repaints
+// if anything changed since the last paint. Call on the thread that opened the editor.
+void pumpX11Editor(X11Editor* editor);
+
+// Asks for a repaint at the next pump. Only sets a flag, so any thread may call it.
+void invalidateX11Editor(X11Editor* editor);
+
+// False once the window is gone (destroyed with its parent) or an X error broke it.
+bool x11EditorAlive(const X11Editor* editor);
+
+unsigned long x11EditorWindow(const X11Editor* editor);

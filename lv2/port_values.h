@@ -1,0 +1,26 @@
+// The LV2 ports: eight control inputs in the order and under the names of the plug-in's
+// parameters, then the two audio inputs and the two audio outputs. Control values arrive in
+// the units a host panel shows (per cent, decibels, the enable switch) and become the
+// normalized parameter values the engine reads.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/parameter_index.h"
+
+enum Lv2PortIndex : uint32_t {
+    lv2PortFirstControl = 0,  // control port i is parameter i
+    lv2PortInputLeft = parameterCount,
+    lv2PortInputRight,
+    lv2PortOutputLeft,
+    lv2PortOutputRight,
+    lv2PortCount,
+};
+
+// The normalized value a write of this port value stores, clamped as every parameter write
+// is: Drive, 580 Glue, Momentum, 172 Sieve and Mix in per cent, Tube Bias as it is, Output in
+// decibels, and the enable switch (1 processes) as Bypass = 1 - enabled.
+float parameterFromPortValue(int parameter, float portValue);
+// The port value that shows a normalized parameter value: the inverse of the above, for the
+// UI's writes.
+float portValueFromParameter(int parameter, float value);

@@ -1,0 +1,75 @@
+// The LV2 UI library loaded as an LV2 host loads it (dlopen, lv2ui_descriptor), embedded in
+// a window of this test host; runs under the sanitizers, where jalv cannot.
+#include <dlfcn.h>
+#include <lv2/ui/ui.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "editor_x11/x11_test_host.h"
+
+namespace {
+
+std::vector<float> drivePortWrites;
+int resizedWidth = 0;
+
+void writePort(LV2UI_Controller, uint32_t port, uint32_t size, uint32_t protocol,
+               const void* buffer) {
+    float value = -1.0f;
+    if (port == 0 && size == sizeof value && protocol == 0) std::memcpy(&value, buffer, size);
+    drivePortWrites.push_back(value);
+}
+
+int resize(LV2UI_Feature_Handle, int width, int) {
+    resizedWidth = width;
+    return 0;
+}
+
+TEST(Lv2UiX11, FollowsPortEventsWritesDragsAndEndsWithItsParent) {
+    SKIP_WITHOUT_DISPLAY();
+    Display* display = testDisplay();
+    void* library = dlopen(VELMORA_LV2_UI_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_TRUE(display && library);
+    const auto* descriptor = reinterpret_cast<LV2UI_DescriptorFunction>(
+        dlsym(library, "lv2ui_descriptor"))(0);
+    ASSERT_TRUE(descriptor);
+    const auto* idle = static_cast<const LV2UI_Idle_Interface*>(
+        descriptor->extension_data(LV2_UI__idleInterface));
+    ASSERT_TRUE(idle);
+
+    const Window parent = createHostWindow(display, 840, 520);
+    LV2UI_Widget widget = nullptr;
+    LV2UI_Resize resizeData{nullptr, resize};
+    const LV2_Feature parentFeature{LV2_UI__parent, reinterpret_cast<void*>(parent)};
+    const LV2_Feature resizeFeature{LV2_UI__resize, &resizeData};
+    const LV2_Feature* withParent[] = {&parentFeature, &resizeFeature, nullptr};
+    const LV2_Feature* without[] = {&resizeFeature, nullptr};
+    EXPECT_EQ(descriptor->instantiate(descriptor, "", "", writePort, nullptr, &widget, without),
+              nullptr);
+    LV2UI_Handle ui =
+        descriptor->instantiate(descriptor, "", "", writePort, nullptr, &widget, withParent);
+    ASSERT_TRUE(ui);
+    EXPECT_EQ(childrenOf(display, parent), std::vector<Window>{reinterpret_cast<uintptr_t>(widget)});
+    EXPECT_EQ(resizedWidth, 840);
+
+    // Drive at 60 % from the host; a bad index and a non-float format are ignored.
+    const float sixty = 60.0f, ninety = 90.0f;
+    descriptor->port_event(ui, 0, 4, 0, &sixty);
+    descriptor->port_event(ui, 12, 4, 0, &ninety);
+    descriptor->port_event(ui, 0, 4, 99, &ninety);
+    EXPECT_EQ(idle->idle(ui), 0);
+    movePointerTo(display, parent, 130, 165);
+    setLeftButton(display, true);
+    movePointerTo(display, parent, 130, 145);  // 20 pixels up
+    setLeftButton(display, false);
+    EXPECT_EQ(idle->idle(ui), 0);
+    EXPECT_EQ(drivePortWrites, std::vector<float>{(20.0f * 0.005f + 0.6f) * 100.0f});
+
+    XDestroyWindow(display, parent);
+    XSync(display, False);
+    EXPECT_EQ(idle->idle(ui), 1);
+    descriptor->cleanup(ui);
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+// The Linux VST 2.4 library's editor under a real X server: loaded with dlopen, opened in
+// a window of this test host, idled, captured, dragged with XTest.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "editor_x11/x11_test_host.h"
+#include "support/plugin_library.h"
+
+namespace {
+
+std::vector<std::pair<int32_t, float>> automateCalls;  // index, value
+int otherHostCalls = 0;
+
+intptr_t recordingHost(AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float opt) {
+    if (opcode == audioMasterVersion) return 2400;
+    if (opcode == audioMasterAutomate)
+        automateCalls.emplace_back(index, opt);
+    else
+        ++otherHostCalls;
+    return 0;
+}
+
+struct EditorX11 : ::testing::Test {
+    Display* display = nullptr;
+    AEffect* effect = nullptr;
+    Window host = 0;
+
+    void SetUp() override {
+        SKIP_WITHOUT_DISPLAY();
+        static PluginLibrary library;
+        display = testDisplay();
+        ASSERT_TRUE(display && library.loaded());
+        effect = library.create(recordingHost);
+        host = createHostWindow(display, 900, 560);
+        automateCalls.clear();
+    }
+    void TearDown() override {
+        if (effect) closeEffect(effect);
+        if (host) XDestroyWindow(display, host);
+    }
+    intptr_t open(Window parent) {
+        return dispatch(effect, effEditOpen, 0, 0, reinterpret_cast<void*>(parent));
+    }
+    void idle(int times = 1) {
+        for (int i = 0; i < times; ++i) EXPECT_EQ(dispatch(effect, effEditIdle), 0);
+    }
+    void drag(int x, int y, int dy, int steps) {
+        movePointerTo(display, host, x, y);
+        setLeftButton(display, true);
+        for (int step = 1; step <= steps; ++step) movePointerTo(display, host, x, y + dy * step);
+        setLeftButton(display, false);
+        idle();
+    }
+};
+
+TEST_F(EditorX11, ShowsThePanelPictureOfTheSameSettings) {
+    effect->setParameter(effect, 0, 0.8f);
+    effect->setParameter(effect, 1, 0.3f);
+    ASSERT_EQ(open(host), 1);
+    idle(40);
+    const Pixels shown = captureWindow(display, host, 840, 520);
+    // The picture program's own leak checks belong to its tests, not to this comparison.
+    const std::string path = "/tmp/velmora-x11-reference-" + std::to_string(getpid()) + ".png";
+    const std::string command = "ASAN_OPTIONS=detect_leaks=0 " + std::string(VELMORA_PANEL_PICTURE) +
+                                " " + path + " 0=0.8 1=0.3 --idle 40 > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const Pixels expected = readPng(path);
+    std::remove(path.c_str());
+    ASSERT_EQ(shown.size(), expected.size());
+    int differing = 0;
+    for (size_t i = 0; i < shown.size(); ++i) differing += shown[i] != expected[i];
+    EXPECT_EQ(differing, 0);
+
+    // Further idle steps move the glow (its alpha is whole numbers, so one step may not).
+    idle(20);
+    EXPECT_NE(captureWindow(display, host, 840, 520), shown);
+    EXPECT_EQ(dispatch(effect, effEditClose), 1);
+    EXPECT_TRUE(childrenOf(display, host).empty());
+}
+
+TEST_F(EditorX11, DragsMoveTheKnobsParameterAndReportEveryStep) {
+    ASSERT_EQ(open(host), 1);
+    idle();
+    drag(130, 165, -10, 4);  // Drive from 0.4, 200 pixels span the range
+    const std::vector<std::pair<int32_t, float>> drive{
+        {0, 10.0f * 0.005f + 0.4f}, {0, 20.0f * 0.005f + 0.4f},
+        {0, 30.0f * 0.005f + 0.4f}, {0, 40.0f * 0.005f + 0.4f}};
+    EXPECT_EQ(automateCalls, drive);
+    EXPECT_EQ(effect->getParameter(effect, 0), drive.back().second);
+    movePointerTo(display, host, 130, 100);  // after the release: no drag any more
+    idle();
+    EXPECT_EQ(automateCalls.size(), 4u);
+
+    automateCalls.clear();
+    drag(700, 375, 300, 1);  // Mix, far outside the window: clamped
+    EXPECT_EQ(automateCalls, (std::vector<std::pair<int32_t, float>>{{6, 0.0f}}));
+    EXPECT_EQ(otherHostCalls, 0);
+}
+
+TEST_F(EditorX11, ADragEndsWhenHidingTheWindowTakesThePointerGrab) {
+    ASSERT_EQ(open(host), 1);
+    idle();
+    movePointerTo(display, host, 130, 165);
+    setLeftButton(display, true);
+    movePointerTo(display, host, 130, 155);
+    idle();
+    XUnmapWindow(display, host);
+    XSync(display, False);
+    idle();
+    XMapWindow(display, host);
+    XSync(display, False);
+    idle();
+    movePointerTo(display, host, 130, 120);  // the button still held, over the knob again
+    idle();
+    setLeftButton(display, false);
+    EXPECT_EQ(automateCalls.size(), 1u);
+    EXPECT_EQ(effect->getParameter(effect, 0), 10.0f * 0.005f + 0.4f);
+}
+
+TEST_F(EditorX11, BadParentsAndDisplaysLeaveTheHostAlive) {
+    EXPECT_EQ(open(0), 0);
+    EXPECT_EQ(open(0x7ffffff0), 0);  // no such window
+    idle();
+    const Window doomed = createHostWindow(display, 840, 520);
+    ASSERT_EQ(open(doomed), 1);
+    XDestroyWindow(display, doomed);
+    XSync(display, False);
+    idle(3);
+    EXPECT_EQ(dispatch(effect, effEditClose), 1);
+    EXPECT_EQ(dispatch(effect, effEditClose), 1);
+
+    const std::string name = std::getenv("DISPLAY");
+    setenv("DISPLAY", ":9999", 1);  // no server there
+    EXPECT_EQ(open(host), 0);
+    setenv("DISPLAY", name.c_str(), 1);
+    EXPECT_EQ(open(host), 1);
+}
+
+TEST_F(EditorX11, AThousandOpenIdleCloseCyclesLeaveResourcesFlat) {
+    auto cycle = [&] {
+        ASSERT_EQ(open(host), 1);
+        idle(2);
+        ASSERT_EQ(dispatch(effect, effEditClose), 1);
+    };
+    // The libraries' caches and the allocator's heap settle over the first cycles.
+    for (int i = 0; i < 100; ++i) cycle();
+    const long resourcesBefore = serverResourceCount(display);
+    const long memoryBefore = residentKilobytes();
+    for (int i = 0; i < 1000; ++i) cycle();
+    const long resourcesAfter = serverResourceCount(display);
+    const long memoryAfter = residentKilobytes();
+    std::printf("X resources %ld -> %ld, resident %ld kB -> %ld kB over 1000 cycles\n",
+                resourcesBefore, resourcesAfter, memoryBefore, memoryAfter);
+    EXPECT_GT(resourcesBefore, 0);
+    EXPECT_EQ(resourcesAfter, resourcesBefore);
+    EXPECT_LT(memoryAfter - memoryBefore, 2048);  // a frame is 1.7 MB, 2 kB a cycle shows
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+// A small X11 host for the editor tests: its own connection to the display in DISPLAY, a
+// top-level window the editor goes into, window capture with XGetImage, pointer input
+// with XTest, and the X server's resource count for every client with XRes.
+#pragma once
+
+// GoogleTest first: Xlib's macros (None, Bool, Status) would break its headers.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
+#include <X11/extensions/XTest.h>
+#include <cairo.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Tests that need an X server skip only when none is configured.
+#define SKIP_WITHOUT_DISPLAY()                                      \
+    do {                                                            \
+        const char* name = std::getenv("DISPLAY");                  \
+        if (!name || !*name) GTEST_SKIP() << "no DISPLAY is set";  \
+    } while (false)
+
+// One connection for the whole program: an X server resets when its last client leaves,
+// and a connection attempt during that reset fails.
+inline Display* testDisplay() {
+    static Display* const display = XOpenDisplay(nullptr);
+    return display;
+}
+
+inline Window createHostWindow(Display* display, int width, int height) {
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, width,
+                                              height, 0, 0, 0x202020);
+    XMapWindow(display, window);
+    XSync(display, False);
+    return window;
+}
+
+using Pixels = std::vector<uint32_t>;  // 0xRRGGBB, row by row
+
+// What the window and its children show, as the server has it.
+inline Pixels captureWindow(Display* display, Window window, int width, int height) {
+    Pixels pixels;
+    XSync(display, False);
+    if (XImage* image = XGetImage(display, window, 0, 0, width, height, AllPlanes, ZPixmap)) {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y) & 0xffffff));
+        XDestroyImage(image);
+    }
+    return pixels;
+}
+
+// A PNG file's pixels, as the panel picture command writes them.
+inline Pixels readPng(const std::string& path) {
+    Pixels pixels;
+    cairo_surface_t* image = cairo_image_surface_create_from_png(path.c_str());
+    if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS) {
+        const unsigned char* data = cairo_image_surface_get_data(image);
+        const int stride = cairo_image_surface_get_stride(image);
+        for (int y = 0; y < cairo_image_surface_get_height(image); ++y)
+            for (int x = 0; x < cairo_image_surface_get_width(image); ++x)
+                pixels.push_back(reinterpret_cast<const uint32_t*>(data + y * stride)[x] & 0xffffff);
+    }
+    cairo_surface_destroy(image);
+    return pixels;
+}
+
+inline std::vector<Window> childrenOf(Display* display, Window window) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    std::vector<Window> result;
+    if (XQueryTree(display, window, &root, &parent, &children, &count)) {
+        result.assign(children, children + count);
+        if (children) XFree(children);
+    }
+    return result;
+}
+
+// Synthetic pointer input through the server, as a user's mouse would arrive.
+inline void movePointerTo(Display* display, Window window, int x, int y) {
+    int rootX = 0, rootY = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), x, y, &rootX, &rootY,
+                          &child);
+    XTestFakeMotionEvent(display, -1, rootX, rootY, CurrentTime);
+    XSync(display, False);
+}
+
+inline void setLeftButton(Display* display, bool down) {
+    XTestFakeButtonEvent(display, 1, down ? True : False, CurrentTime);
+    XSync(display, False);
+}
+
+// Resources the X server holds for all its clients together.
+inline long serverResourceCount(Display* display) {
+    int clientCount = 0;
+    XResClient* clients = nullptr;
+    if (!XResQueryClients(display, &clientCount, &clients)) return -1;
+    long total = 0;
+    for (int c = 0; c < clientCount; ++c) {
+        int typeCount = 0;
+        XResType* types = nullptr;
+        if (!XResQueryClientResources(display, clients[c].resource_base, &typeCount, &types))
+            continue;
+        for (int t = 0; t < typeCount; ++t) total += types[t].count;
+        XFree(types);
+    }
+    XFree(clients);
+    return total;
+}
+
+inline long residentKilobytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return -1;
+}
