@@ -49,3 +49,8 @@ constexpr double lowestPreparedRate = 8000.0;
 // Designs every section and computes every constant for the rate (raised to 8000 Hz when
 // lower or not a number); returns the rate used. Filter and control state are kept.
 double prepareEngine(EngineState& engine, double rate);
+
+// Forgets the audio history: every filter state, both low-band peaks, the control signals and
+// the modulator phase return to their construction values. The prepared coefficients and
+// constants stay, so the engine runs on as a fresh one prepared for the same rate.
+void resetEngineHistory(EngineState& engine);

@@ -8,6 +8,8 @@
 
 #include "engine/engine_state.h"
 #include "engine/filter_section.h"
+#include "engine/process_block.h"
+#include "support/noise.h"
 
 namespace {
 
@@ -256,6 +258,40 @@ TEST(PrepareEngine, KeepsEveryStateAndIsIdempotent) {
     EngineState again = e;
     prepareEngine(again, 96000.0);
     EXPECT_EQ(std::memcmp(&again, &e, sizeof e), 0);
+}
+
+// After loud noise the state holds history everywhere; a reset leaves exactly what a fresh
+// state prepared for the last rate holds, bit for bit, construction values and designs alike.
+TEST(ResetEngineHistory, LeavesAFreshlyPreparedStateOfTheLastRate) {
+    constexpr int32_t frames = 4096;
+    float left[frames], right[frames];
+    NoiseSource noise{18};
+    for (int32_t i = 0; i < frames; ++i)
+        left[i] = static_cast<float>(noise.symmetric()), right[i] = static_cast<float>(noise.symmetric());
+    const float* inputs[2] = {left, right};
+    float outL[frames], outR[frames];
+    float* outputs[2] = {outL, outR};
+    const BlockSettings settings{{0.9f, 0.3f, 0.7f, 1.0f, 0.75f, 0.5f, 1.0f, 0.0f}, false};
+
+    EngineState e;
+    prepareEngine(e, 48000.0);
+    processBlock(e, 48000.0, settings, inputs, outputs, frames);
+    prepareEngine(e, 96000.0);
+    processBlock(e, 96000.0, settings, inputs, outputs, frames);
+    EngineState fresh;
+    prepareEngine(fresh, 96000.0);
+    ASSERT_NE(e.bands[0].lowSplit[0].z1, 0.0);
+    ASSERT_NE(e.lowPeakFollowers[1].lowPeak, 0.0);
+    ASSERT_NE(e.crestSoftener, 1.0);
+    ASSERT_NE(e.peakNorm, fresh.peakNorm);
+    ASSERT_NE(e.lfoPhase, 0.0);
+
+    resetEngineHistory(e);
+    EXPECT_EQ(std::memcmp(&e, &fresh, sizeof e), 0);
+    EXPECT_TRUE(sameCoefficients(e.bands[1].topSplit[1], fresh.bands[1].topSplit[1]));
+    EXPECT_NE(e.bands[1].topSplit[1].b0, FilterSection{}.b0);
+    EXPECT_EQ(e.levelAttack, std::exp(-1.0 / (0.001 * 96000.0)));
+    EXPECT_EQ(e.lowPeakFollowers[0].lowPeakRelease, std::exp(-1.0 / (0.12 * 96000.0)));
 }
 
 }  // namespace
