@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "host/parameters.h"
-#include "host/platform.h"
 #include "host/plugin_instance.h"
 
 namespace {
@@ -13,12 +12,51 @@ constexpr int nameStringBytes = 31;
 constexpr int32_t highestOpcode = 51;
 constexpr intptr_t cockosExtensionsAnswer = 0xbeef0000;
 
-// Writes exactly `size` bytes: the text, cut to size - 1 characters, then zeros.
-void writeFixedString(void* ptr, const char* text, size_t size) {
+// One opcode that answers with a text: exactly `bytes` bytes go to the host's buffer, the
+// text and then zeros. A per-parameter text answers 0 for an index outside 0..7 and writes
+// nothing; `text` may compose into the scratch buffer it is given.
+struct StringOpcode {
+    int32_t opcode;
+    bool perParameter;
+    int bytes;
+    const char* (*text)(const PluginInstance& instance, int32_t index, char* scratch);
+};
+
+const StringOpcode stringOpcodes[] = {
+    {effGetParamLabel, true, parameterLabelBytes,
+     [](const PluginInstance&, int32_t index, char*) { return parameterLabel(index); }},
+    {effGetParamDisplay, true, parameterTextBytes,
+     [](const PluginInstance& instance, int32_t index, char* scratch) {
+         formatParameterDisplay(index, loadParameter(instance, index), scratch);
+         return static_cast<const char*>(scratch);
+     }},
+    {effGetParamName, true, parameterTextBytes,
+     [](const PluginInstance&, int32_t index, char*) { return parameterName(index); }},
+    {effGetEffectName, false, nameStringBytes,
+     [](const PluginInstance&, int32_t, char*) { return "Tolvan Velmora"; }},
+    {effGetVendorString, false, nameStringBytes,
+     [](const PluginInstance&, int32_t, char*) { return "Tolvan Audio Technologies"; }},
+    {effGetProductString, false, nameStringBytes,
+     [](const PluginInstance&, int32_t, char*) { return "Tolvan Velmora Saturation"; }},
+};
+
+const StringOpcode* stringOpcodeFor(int32_t opcode) {
+    for (const StringOpcode& entry : stringOpcodes)
+        if (entry.opcode == opcode) return &entry;
+    return nullptr;
+}
+
+intptr_t answerWithText(const StringOpcode& entry, const PluginInstance& instance,
+                        int32_t index, void* ptr) {
+    if (!ptr || (entry.perParameter && !validParameterIndex(index))) return 0;
+    char scratch[parameterTextBytes];
+    const char* text = entry.text(instance, index, scratch);
     char* out = static_cast<char*>(ptr);
+    const size_t size = static_cast<size_t>(entry.bytes);
     std::memset(out, 0, size);
     const size_t length = std::strlen(text);
     std::memcpy(out, text, length < size - 1 ? length : size - 1);
+    return 1;
 }
 
 intptr_t canDo(const char* text) {
@@ -35,65 +73,17 @@ double hostRateOrDefault(float opt) {
 
 }  // namespace
 
-intptr_t openEditor(PluginInstance& instance, void* parent) {
-    if (!platform->hasEditor) return 0;
-    {
-        std::lock_guard<std::mutex> guard(moduleState.lock);
-        if (!moduleState.editorClassRegistered) {
-            platform->registerEditorClass(moduleState.moduleHandle);
-            moduleState.editorClassRegistered = true;
-        }
-    }
-    // An editor still open is replaced: destroy it first so no child window is orphaned
-    // and its WM_DESTROY cannot clear the new handle.
-    closeEditor(instance);
-    void* window =
-        platform->createEditorWindow(&instance.editorView, parent, moduleState.moduleHandle);
-    instance.editorWindow.store(window, std::memory_order_relaxed);
-    return window ? 1 : 0;
-}
-
-intptr_t closeEditor(PluginInstance& instance) {
-    if (void* window = liveEditorWindow(instance)) {
-        platform->destroyWindow(window);
-        instance.editorWindow.store(nullptr, std::memory_order_relaxed);
-    }
-    return 1;
-}
-
-intptr_t idleEditor(PluginInstance& instance) {
-    if (void* window = liveEditorWindow(instance)) {
-        advanceAnimation(instance.editorView);
-        platform->invalidateWindow(window);
-        platform->idleWindow(window);
-    }
-    return 0;
-}
-
 intptr_t dispatcher(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
                     float opt) {
     PluginInstance* instance = instanceOf(effect);
     if (!instance || opcode < 0 || opcode > highestOpcode) return 0;
+    if (const StringOpcode* entry = stringOpcodeFor(opcode))
+        return answerWithText(*entry, *instance, index, ptr);
 
     switch (opcode) {
     case effClose:
         closeInstance(instance);
         return 0;
-    case effGetParamLabel:
-        if (!ptr || !validParameterIndex(index)) return 0;
-        writeFixedString(ptr, parameterLabel(index), parameterLabelBytes);
-        return 1;
-    case effGetParamDisplay: {
-        if (!ptr || !validParameterIndex(index)) return 0;
-        char text[parameterTextBytes];
-        formatParameterDisplay(index, loadParameter(*instance, index), text);
-        writeFixedString(ptr, text, parameterTextBytes);
-        return 1;
-    }
-    case effGetParamName:
-        if (!ptr || !validParameterIndex(index)) return 0;
-        writeFixedString(ptr, parameterName(index), parameterTextBytes);
-        return 1;
     case effSetSampleRate:
         prepareInstance(*instance, hostRateOrDefault(opt));
         return 0;
@@ -112,18 +102,6 @@ intptr_t dispatcher(AEffect* effect, int32_t opcode, int32_t index, intptr_t val
         return kPlugCategEffect;
     case effSetBypass:
         instance->bypassed.store(value != 0, std::memory_order_relaxed);
-        return 1;
-    case effGetEffectName:
-        if (!ptr) return 0;
-        writeFixedString(ptr, "Tolvan Velmora", nameStringBytes);
-        return 1;
-    case effGetVendorString:
-        if (!ptr) return 0;
-        writeFixedString(ptr, "Tolvan Audio Technologies", nameStringBytes);
-        return 1;
-    case effGetProductString:
-        if (!ptr) return 0;
-        writeFixedString(ptr, "Tolvan Velmora Saturation", nameStringBytes);
         return 1;
     case effGetVendorVersion:
         return 1000;

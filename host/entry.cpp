@@ -1,5 +1,5 @@
-// The entry point, the instance's construction and teardown, and the attach and detach
-// handling of the library.
+// The entry point: a new instance with its construction values, prepared for 44100 Hz and
+// counted in the module, its AEffect filled for the host.
 #include <cstring>
 #include <new>
 
@@ -14,8 +14,6 @@
 #else
 #define VELMORA_EXPORT __attribute__((visibility("default")))
 #endif
-
-ModuleState moduleState;
 
 namespace {
 
@@ -44,19 +42,6 @@ void fillEffect(PluginInstance& instance) {
 
 }  // namespace
 
-void prepareInstance(PluginInstance& instance, double rate) {
-    instance.sampleRate = prepareEngine(instance.engine, rate);
-}
-
-void* liveEditorWindow(const PluginInstance& instance) {
-    void* window = instance.editorWindow.load(std::memory_order_relaxed);
-    return window && platform->isWindow(window) ? window : nullptr;
-}
-
-void invalidateEditor(PluginInstance& instance) {
-    if (void* window = liveEditorWindow(instance)) platform->invalidateWindow(window);
-}
-
 extern "C" VELMORA_EXPORT AEffect* VSTPluginMain(
     audioMasterCallback hostCallback) {
     if (!hostCallback) return nullptr;
@@ -84,31 +69,4 @@ extern "C" VELMORA_EXPORT AEffect* VSTPluginMain(
         instance->parameters[i].store(parameterDefaults[i], std::memory_order_relaxed);
     fillEffect(*instance);
     return &instance->effect;
-}
-
-void closeInstance(PluginInstance* instance) {
-    closeEditor(*instance);
-    {
-        std::lock_guard<std::mutex> guard(moduleState.lock);
-        if (--moduleState.instanceCount == 0 && moduleState.gdiplusToken != 0) {
-            platform->shutdownGdiplus(moduleState.gdiplusToken);
-            moduleState.gdiplusToken = 0;
-        }
-    }
-    delete instance;
-}
-
-void moduleAttach(void* moduleHandle) {
-    moduleState.moduleHandle = moduleHandle;
-    platform->disableThreadLibraryCalls(moduleHandle);
-}
-
-// GDI+ is not shut down here: its shutdown waits on its own thread, which cannot run
-// under the loader lock that the detach handler holds. A process that unloads the library
-// with instances still open leaves GDI+ to the process.
-void moduleDetach() {
-    if (moduleState.editorClassRegistered && moduleState.moduleHandle) {
-        platform->unregisterEditorClass(moduleState.moduleHandle);
-        moduleState.editorClassRegistered = false;
-    }
 }

@@ -73,6 +73,12 @@ void* liveEditorWindow(const PluginInstance& instance);
 // Repaints an open editor window, if any.
 void invalidateEditor(PluginInstance& instance);
 
+// The editor's share of the dispatcher: open it as a child of the host's window (1 if the
+// window was made), close it, and advance and repaint it on the host's idle call.
+intptr_t openEditor(PluginInstance& instance, void* parent);
+intptr_t closeEditor(PluginInstance& instance);
+intptr_t idleEditor(PluginInstance& instance);
+
 // The editor's view of the instance: its parameters, the host's automation, the drag
 // state and the animation phase.
 EditorView editorViewOf(PluginInstance& instance);
