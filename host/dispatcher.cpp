@@ -87,6 +87,11 @@ intptr_t dispatcher(AEffect* effect, int32_t opcode, int32_t index, intptr_t val
     case effSetSampleRate:
         prepareInstance(*instance, hostRateOrDefault(opt));
         return 0;
+    case effMainsChanged:
+        // A resume starts from silence, as a new instance does: a host that suspends at
+        // every transport stop would otherwise hear the last run's filters ring out.
+        if (value != 0) resetEngineHistory(instance->engine);
+        return 0;
     case effEditGetRect:
         if (ptr) *static_cast<ERect**>(ptr) = &instance->editorRect;
         return 1;

@@ -40,8 +40,9 @@ void connectPort(LV2_Handle handle, uint32_t port, void* data) {
     }
 }
 
-// Activation keeps the engine state, as a VST 2.4 resume does.
-void activate(LV2_Handle) {}
+// Activation starts from silence, as a VST 2.4 resume does: the last run's history is
+// forgotten, the preparation for the instance's rate stays.
+void activate(LV2_Handle handle) { resetEngineHistory(static_cast<Lv2Instance*>(handle)->engine); }
 void deactivate(LV2_Handle) {}
 
 void run(LV2_Handle handle, uint32_t sampleCount) {

@@ -11,6 +11,7 @@
 
 #include "lv2/lv2_instance.h"
 #include "robustness/engine_inspection.h"
+#include "support/noise.h"
 #include "support/plugin_library.h"
 #include "support/test_signal.h"
 
@@ -52,7 +53,9 @@ using Stereo = std::vector<float>[2];
 
 struct Render {
     std::vector<float> in[2], vst[2];
-    explicit Render(double rate) {
+    // A host that suspends and resumes after every step: the VST 2.4 side of an LV2 host
+    // that deactivates and activates.
+    explicit Render(double rate, bool resumeAfterEachStep = false) {
         for (auto* v : {in, vst}) v[0].resize(totalFrames), v[1].resize(totalFrames);
         fillTestSignal(in[0].data(), in[1].data(), totalFrames, rate, 7);
         PluginLibrary library;
@@ -65,6 +68,7 @@ struct Render {
             float* ins[2] = {&in[0][start], &in[1][start]};
             float* outs[2] = {&vst[0][start], &vst[1][start]};
             effect->processReplacing(effect, ins, outs, static_cast<int32_t>(step.frames));
+            if (resumeAfterEachStep) dispatch(effect, effMainsChanged, 0, 0), dispatch(effect, effMainsChanged, 0, 1);
             start += step.frames;
         }
         closeEffect(effect);
@@ -157,13 +161,53 @@ TEST_P(Lv2AtRate, GivesTheVstLibrarysSamplesAndCopiesBypassedBlocks) {
 
 INSTANTIATE_TEST_SUITE_P(Rates, Lv2AtRate, testing::Values(44100.0, 48000.0, 96000.0));
 
-TEST(Lv2OddHost, ActivationCyclesAndReconnectedControlsKeepTheEngineRunning) {
-    const Render reference(48000.0);
+// Reconnected controls keep the engine running; each activation starts it from silence,
+// exactly as each VST 2.4 resume does.
+TEST(Lv2OddHost, ActivationCyclesResumeAsVstAndReconnectedControlsKeepTheEngineRunning) {
     for (Habit habit : {Habit::cycleActivation, Habit::reconnectControls}) {
+        const Render reference(48000.0, habit == Habit::cycleActivation);
         Stereo out;
         renderLv2(48000.0, reference.in, out, habit);
         EXPECT_EQ(differing(out, reference.vst), 0u);
     }
+}
+
+// After loud noise, a deactivation and an activation, silence and then a signal come out bit
+// for bit as from a fresh instance; without the new activation the last run rings out.
+TEST(Lv2OddHost, ReactivationForgetsTheLastRun) {
+    constexpr uint32_t loudFrames = 8192, afterFrames = 6000;
+    std::vector<float> loud[2], after[2], out[3][2];
+    NoiseSource noise{5};
+    for (auto& channel : loud)
+        for (uint32_t i = 0; i < loudFrames; ++i) channel.push_back(static_cast<float>(noise.symmetric()));
+    for (auto& channel : after) channel.assign(afterFrames, 0.0f);
+    fillTestSignal(&after[0][2000], &after[1][2000], afterFrames - 2000, 48000.0, 9);
+    float controls[8];
+    std::memcpy(controls, steps[0].ports, sizeof controls);
+
+    LilvInstance* instances[3];
+    for (int k = 0; k < 3; ++k) {
+        instances[k] = lilv_plugin_instantiate(lv2.plugin, 48000.0, nullptr);
+        ASSERT_NE(instances[k], nullptr);
+        for (uint32_t i = 0; i < 8; ++i) lilv_instance_connect_port(instances[k], i, &controls[i]);
+        lilv_instance_activate(instances[k]);
+    }
+    auto run = [](LilvInstance* instance, std::vector<float> (&in)[2], std::vector<float> (&to)[2]) {
+        for (uint32_t c = 0; c < 2; ++c) {
+            to[c].assign(in[c].size(), 0.0f);
+            lilv_instance_connect_port(instance, 8 + c, in[c].data());
+            lilv_instance_connect_port(instance, 10 + c, to[c].data());
+        }
+        lilv_instance_run(instance, static_cast<uint32_t>(in[0].size()));
+    };
+    std::vector<float> ignored[2];
+    run(instances[0], loud, ignored), run(instances[1], loud, ignored);  // 0 reactivated, 1 not
+    lilv_instance_deactivate(instances[0]);
+    lilv_instance_activate(instances[0]);
+    for (int k = 0; k < 3; ++k) run(instances[k], after, out[k]);
+    EXPECT_EQ(differing(out[0], out[2], 0, afterFrames), 0u);
+    EXPECT_GT(std::fabs(out[1][0][0]), 0.1f);
+    for (LilvInstance* instance : instances) lilv_instance_deactivate(instance), lilv_instance_free(instance);
 }
 
 TEST(Lv2OddHost, UnconnectedControlsGiveTheDefaultsOutput) {

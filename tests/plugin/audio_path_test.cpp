@@ -1,7 +1,8 @@
 // The audio path through the built library: silence, bypass, buffer aliasing, block-size
-// independence, bad input and sample-rate changes. Runs on Linux and under Wine.
+// independence, bad input, sample-rate changes and resume. Runs on Linux and under Wine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "host/plugin_instance.h"
+#include "support/noise.h"
 #include "support/plugin_library.h"
 #include "support/test_signal.h"
 
@@ -247,6 +249,42 @@ TEST_F(AudioPath, SampleRateChangeKeepsTheState) {
     EXPECT_EQ(after.lfoPhase, before.lfoPhase);
     EXPECT_NE(after.levelAttack, before.levelAttack);
     EXPECT_EQ(static_cast<PluginInstance*>(e->object)->sampleRate, 96000.0);
+}
+
+// After loud noise, a suspend alone keeps every state and the last run rings out; a resume
+// (any non-zero value) forgets it: silence and then a signal come out bit for bit as from a
+// fresh instance at the same rate.
+TEST_F(AudioPath, ResumeStartsFromSilenceLikeAFreshInstance) {
+    Stereo loud(8192);
+    NoiseSource noise{3};
+    for (size_t i = 0; i < loud.frames(); ++i)
+        loud.left[i] = static_cast<float>(noise.symmetric()), loud.right[i] = static_cast<float>(noise.symmetric());
+    Stereo after(6000);
+    const Stereo tail = signal(4000, 14);
+    std::copy(tail.left.begin(), tail.left.end(), after.left.begin() + 2000);
+    std::copy(tail.right.begin(), tail.right.end(), after.right.begin() + 2000);
+
+    const struct { float rate; intptr_t resume; } ways[] = {{44100.0f, 1}, {96000.0f, intptr_t{1} << 40}};
+    for (const auto& way : ways) {
+        AEffect* resumed = fresh();
+        AEffect* reference = fresh();
+        for (AEffect* e : {resumed, reference}) dispatch(e, effSetSampleRate, 0, 0, nullptr, way.rate);
+        render(resumed, loud, 512);
+        const EngineState beforeSuspend = engineOf(resumed);
+        EXPECT_EQ(dispatch(resumed, effMainsChanged, 0, 0), 0);
+        EXPECT_EQ(std::memcmp(&beforeSuspend, &engineOf(resumed), sizeof beforeSuspend), 0);
+        AEffect* suspendedOnly = fresh();
+        dispatch(suspendedOnly, effSetSampleRate, 0, 0, nullptr, way.rate);
+        render(suspendedOnly, loud, 512);
+        EXPECT_GT(std::fabs(render(suspendedOnly, Stereo(1), 1).left[0]), 0.1f);
+
+        EXPECT_EQ(dispatch(resumed, effMainsChanged, 0, way.resume), 0);
+        const Stereo a = render(resumed, after, 512);
+        const Stereo b = render(reference, after, 512);
+        EXPECT_TRUE(bitIdentical(a.left, b.left)) << way.rate;
+        EXPECT_TRUE(bitIdentical(a.right, b.right)) << way.rate;
+        EXPECT_EQ(static_cast<PluginInstance*>(resumed->object)->sampleRate, way.rate);
+    }
 }
 
 TEST_F(AudioPath, MixZeroGivesTheDryInputTimesTheOutputGain) {
