@@ -317,14 +317,24 @@ void paintPanelBackdropCairo(cairo_t* cr, int32_t width, int32_t height) {
     cairo_restore(cr);
 }
 
-void paintScreenContentsCairo(cairo_t* cr, const PanelValues& values) {
+void paintGlowCairo(cairo_t* cr, const PanelValues& values) {
     beginPart(cr);
     paintGlow(cr, values);
+    cairo_restore(cr);
+}
+
+void paintCurveAndReadoutCairo(cairo_t* cr, const PanelValues& values) {
+    beginPart(cr);
     paintTransferCurve(cr, values);
     char16_t readout[readoutTextSize];
     formatReadout(values.parameters[parameterGlue], values.parameters[parameterDrive], readout);
     PanelTexts(cr).draw(readout, readoutStyle, readoutAnchor);
     cairo_restore(cr);
+}
+
+void paintScreenContentsCairo(cairo_t* cr, const PanelValues& values) {
+    paintGlowCairo(cr, values);
+    paintCurveAndReadoutCairo(cr, values);
 }
 
 void paintKnobCairo(cairo_t* cr, int knob, float value) {

@@ -28,6 +28,10 @@ void paintPanelBackdropCairo(cairo_t* cr, int32_t width, int32_t height);
 constexpr PanelBox screenPartBox{screenBox.x - 2, screenBox.y - 2, screenBox.width + 4,
                                  screenBox.height + 4};
 void paintScreenContentsCairo(cairo_t* cr, const PanelValues& values);
+// The same in two steps: the glow, inside glowBox and looking the same for the same
+// glowCentreColour, then the curve and the readout over it.
+void paintGlowCairo(cairo_t* cr, const PanelValues& values);
+void paintCurveAndReadoutCairo(cairo_t* cr, const PanelValues& values);
 // Whether the screen's contents of a and of b look different.
 bool screenContentsDiffer(const PanelValues& a, const PanelValues& b);
 

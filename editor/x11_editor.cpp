@@ -15,6 +15,14 @@
 #undef min
 #undef max
 
+// The screen's face with the glow over it, at one glow colour. The glow is most of a
+// repaint's cost and pulses through a few dozen colours while the Drive stays put.
+struct GlowPicture {
+    uint32_t colour = 0;
+    cairo_surface_t* pixels = nullptr;  // glowBox's size
+};
+constexpr int glowPictureCount = 32;
+
 struct X11Editor {
     Display* display = nullptr;
     Window window = 0;
@@ -29,6 +37,8 @@ struct X11Editor {
     cairo_surface_t* backdrop = nullptr;
     cairo_surface_t* frame = nullptr;
     XImage* frameImage = nullptr;  // frame's pixels as Xlib sees them
+    GlowPicture glows[glowPictureCount];
+    int nextGlow = 0;  // the slot a new glow picture takes
     PanelValues shown{};  // what frame holds
     bool framePainted = false;
     EditorView view{};
@@ -167,6 +177,32 @@ void restoreBox(cairo_t* cr, cairo_surface_t* source, const PanelBox& box) {
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
 }
 
+// The screen's face and the glow at the values into frame, from a kept picture when one
+// has their colour, else painted and then kept.
+void paintGlow(X11Editor& editor, cairo_t* cr, const PanelValues& values) {
+    const uint32_t colour =
+        glowCentreColour(values.parameters[parameterDrive], values.animationPhase);
+    for (const GlowPicture& glow : editor.glows)
+        if (glow.pixels && glow.colour == colour) {
+            cairo_save(cr);
+            cairo_translate(cr, glowBox.x, glowBox.y);
+            restoreBox(cr, glow.pixels, {0, 0, glowBox.width, glowBox.height});
+            cairo_restore(cr);
+            return;
+        }
+    paintGlowCairo(cr, values);
+    GlowPicture& kept = editor.glows[editor.nextGlow];
+    editor.nextGlow = (editor.nextGlow + 1) % glowPictureCount;
+    if (!kept.pixels)
+        kept.pixels = cairo_image_surface_create(CAIRO_FORMAT_RGB24, glowBox.width, glowBox.height);
+    kept.colour = colour;
+    cairo_t* copy = cairo_create(kept.pixels);
+    cairo_translate(copy, -glowBox.x, -glowBox.y);
+    restoreBox(copy, editor.frame, glowBox);
+    cairo_destroy(copy);
+    cairo_surface_flush(kept.pixels);
+}
+
 // Repaints the parts whose values changed since the last paint (all of them the first
 // time) and shows just those boxes.
 void paint(X11Editor& editor) {
@@ -178,7 +214,8 @@ void paint(X11Editor& editor) {
     if (all) restoreBox(cr, editor.backdrop, wholePanel);
     if (all || screenContentsDiffer(now, editor.shown)) {
         restoreBox(cr, editor.backdrop, screenPartBox);
-        paintScreenContentsCairo(cr, now);
+        paintGlow(editor, cr, now);
+        paintCurveAndReadoutCairo(cr, now);
         changed[changedCount++] = screenPartBox;
     }
     for (int knob = 0; knob < knobCount; ++knob) {
@@ -286,6 +323,8 @@ void closeX11Editor(X11Editor* editor) {
     }
     for (cairo_surface_t* surface : {editor->frame, editor->backdrop})
         if (surface) cairo_surface_destroy(surface);
+    for (const GlowPicture& glow : editor->glows)
+        if (glow.pixels) cairo_surface_destroy(glow.pixels);
     if (editor->copyContext) XFreeGC(display, editor->copyContext);
     // Already gone with its parent, or never made: the error goes to the editor's count.
     if (editor->window) XDestroyWindow(display, editor->window);
