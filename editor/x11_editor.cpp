@@ -5,6 +5,7 @@
 #include <cairo.h>
 
 #include <atomic>
+#include <bit>
 #include <cstdlib>
 #include <new>
 
@@ -108,8 +109,7 @@ XImage* wrapFrame(Display* display, Visual* visual, cairo_surface_t* frame) {
                                  panelWidth, panelHeight, 32,
                                  cairo_image_surface_get_stride(frame));
     if (!image) return nullptr;
-    constexpr uint32_t one = 1;
-    image->byte_order = *reinterpret_cast<const unsigned char*>(&one) == 1 ? LSBFirst : MSBFirst;
+    image->byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
     if (image->bits_per_pixel != 32) {
         image->data = nullptr;  // the pixels stay the surface's
         XDestroyImage(image);
@@ -179,7 +179,7 @@ void restoreBox(cairo_t* cr, cairo_surface_t* source, const PanelBox& box) {
 
 // The screen's face and the glow at the values into frame, from a kept picture when one
 // has their colour, else painted and then kept.
-void paintGlow(X11Editor& editor, cairo_t* cr, const PanelValues& values) {
+void showGlow(X11Editor& editor, cairo_t* cr, const PanelValues& values) {
     const uint32_t colour =
         glowCentreColour(values.parameters[parameterDrive], values.animationPhase);
     for (const GlowPicture& glow : editor.glows)
@@ -195,6 +195,11 @@ void paintGlow(X11Editor& editor, cairo_t* cr, const PanelValues& values) {
     editor.nextGlow = (editor.nextGlow + 1) % glowPictureCount;
     if (!kept.pixels)
         kept.pixels = cairo_image_surface_create(CAIRO_FORMAT_RGB24, glowBox.width, glowBox.height);
+    if (cairo_surface_status(kept.pixels) != CAIRO_STATUS_SUCCESS) {  // out of memory
+        cairo_surface_destroy(kept.pixels);
+        kept.pixels = nullptr;
+        return;
+    }
     kept.colour = colour;
     cairo_t* copy = cairo_create(kept.pixels);
     cairo_translate(copy, -glowBox.x, -glowBox.y);
@@ -214,7 +219,7 @@ void paint(X11Editor& editor) {
     if (all) restoreBox(cr, editor.backdrop, wholePanel);
     if (all || screenContentsDiffer(now, editor.shown)) {
         restoreBox(cr, editor.backdrop, screenPartBox);
-        paintGlow(editor, cr, now);
+        showGlow(editor, cr, now);
         paintCurveAndReadoutCairo(cr, now);
         changed[changedCount++] = screenPartBox;
     }

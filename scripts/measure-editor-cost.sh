@@ -20,15 +20,7 @@ server=velmora-cost-$$
 export DISPLAY=:$display_number JACK_DEFAULT_SERVER=$server JACK_NO_AUDIO_RESERVATION=1 NO_AT_BRIDGE=1
 export LV2_PATH=$(realpath "$build/lv2-path"):/usr/lib/lv2
 pids=()
-cleanup() {
-  set +e
-  for pid in "${pids[@]}"; do
-    kill "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 
 Xvfb "$DISPLAY" -screen 0 1280x1024x24 -noreset >/dev/null 2>&1 &
 xserver=$!
