@@ -146,7 +146,9 @@ void toUtf8(const char16_t* text, char* out, int size) {
     out[n] = 0;
 }
 
-PangoFontMap* panelFontMap = nullptr;
+// One font map per thread: Pango's font maps are not for sharing between threads, and
+// two hosts' threads may each paint an editor.
+thread_local PangoFontMap* panelFontMap = nullptr;
 
 PangoContext* createPangoContext(cairo_t* cr) {
     if (!panelFontMap) panelFontMap = pango_cairo_font_map_new();

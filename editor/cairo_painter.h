@@ -40,6 +40,6 @@ PanelBox knobPartBox(int knob);
 void paintKnobCairo(cairo_t* cr, int knob, float value);
 
 // The painter keeps its own Pango font map (and through it the fonts it has loaded) from
-// the first paint on, apart from the process's default one, so that it can let it go: this
-// releases it (the next paint makes a new one). Paints and this call belong to one thread.
+// the first paint on a thread, apart from the process's default one, so that it can let it
+// go: this releases the calling thread's (its next paint makes a new one).
 void releasePanelFonts();

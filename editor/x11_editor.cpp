@@ -50,9 +50,9 @@ struct X11Editor {
 
 namespace {
 
-// Editor records alive in this library (all on the host's user-interface thread); the
-// painter's fonts are let go when the last one closes.
-int openEditors = 0;
+// Editor records alive on this thread (each is opened, idled and closed on one thread);
+// the thread's painter fonts are let go when its last one closes.
+thread_local int openEditors = 0;
 
 // X errors: Xlib's error handler is one for the whole process and belongs to the host.
 // The editor leaves it alone and catches the errors of its own connection before they

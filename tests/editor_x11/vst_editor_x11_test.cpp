@@ -130,20 +130,10 @@ TEST_F(EditorX11, ADragEndsWhenHidingTheWindowTakesThePointerGrab) {
     EXPECT_EQ(effect->getParameter(effect, 0), 10.0f * 0.005f + 0.4f);
 }
 
-int hostErrors = 0;
-int countHostError(Display*, XErrorEvent*) {
-    ++hostErrors;
-    return 0;
-}
-
 // The editor's X errors stay on its own connection: the host's handler sees its own
 // errors, while an editor is open too, and none of the editor's.
 TEST_F(EditorX11, BadParentsAndDisplaysLeaveTheHostAndItsErrorHandlerAlone) {
     const XErrorHandler before = XSetErrorHandler(countHostError);
-    auto causeHostError = [&] {
-        XMapWindow(display, 0x1ffffff0);  // no such window
-        XSync(display, False);
-    };
     hostErrors = 0;
     EXPECT_EQ(open(0), 0);
     EXPECT_EQ(open(0x7ffffff0), 0);  // no such window
@@ -151,14 +141,14 @@ TEST_F(EditorX11, BadParentsAndDisplaysLeaveTheHostAndItsErrorHandlerAlone) {
     const Window doomed = createHostWindow(display, 840, 520);
     ASSERT_EQ(open(doomed), 1);
     idle();
-    causeHostError();
+    causeHostError(display);
     EXPECT_EQ(hostErrors, 1);
     XDestroyWindow(display, doomed);
     XSync(display, False);
     idle(3);
     EXPECT_EQ(dispatch(effect, effEditClose), 1);
     EXPECT_EQ(dispatch(effect, effEditClose), 1);
-    causeHostError();
+    causeHostError(display);
     EXPECT_EQ(hostErrors, 2);
     EXPECT_EQ(XSetErrorHandler(before), countHostError);
 

@@ -40,6 +40,19 @@ inline Window createHostWindow(Display* display, int width, int height) {
     return window;
 }
 
+// The host's own Xlib error handler, counting the errors it receives.
+inline int hostErrors = 0;
+inline int countHostError(Display*, XErrorEvent*) {
+    ++hostErrors;
+    return 0;
+}
+
+// An error on the host's own connection: a window that does not exist mapped.
+inline void causeHostError(Display* display) {
+    XMapWindow(display, 0x1ffffff0);
+    XSync(display, False);
+}
+
 using Pixels = std::vector<uint32_t>;  // 0xRRGGBB, row by row
 
 // What the window and its children show, as the server has it.
