@@ -70,41 +70,6 @@ TEST(CairoPainter, LeavesTheContextAsItFoundIt) {
     releasePanelFonts();
 }
 
-// Each part stays inside its box: a whole paint of other values, its boxes repainted over
-// the backdrop with the values at both ends of their ranges (the widest texts), equals a
-// whole paint of those values.
-TEST(CairoPainter, PartsRepaintedInTheirBoxesGiveTheWholePaint) {
-    ImagePanel backdrop;
-    paintPanelBackdropCairo(backdrop.cr, panelWidth, panelHeight);
-    for (float value : {0.0f, 1.0f}) {
-        PanelValues target{};
-        for (float& parameter : target.parameters) parameter = value;
-        target.animationPhase = 1.6f;
-        ImagePanel whole, parts;
-        paintPanelCairo(whole.cr, target);
-        paintPanelCairo(parts.cr, valuesFor(7));
-        auto repaint = [&](const PanelBox& box, auto paintPart) {
-            cairo_save(parts.cr);
-            cairo_rectangle(parts.cr, box.x, box.y, box.width, box.height);
-            cairo_clip(parts.cr);
-            cairo_set_operator(parts.cr, CAIRO_OPERATOR_SOURCE);
-            cairo_set_source_surface(parts.cr, backdrop.surface, 0, 0);
-            cairo_paint(parts.cr);
-            cairo_set_operator(parts.cr, CAIRO_OPERATOR_OVER);
-            paintPart();
-            cairo_restore(parts.cr);
-        };
-        repaint(screenPartBox, [&] { paintScreenContentsCairo(parts.cr, target); });
-        for (int knob = 0; knob < knobCount; ++knob)
-            repaint(knobPartBox(knob), [&] { paintKnobCairo(parts.cr, knob, value); });
-        int differing = 0;
-        for (int y = 0; y < panelHeight; ++y)
-            for (int x = 0; x < panelWidth; ++x) differing += parts.at(x, y) != whole.at(x, y);
-        EXPECT_EQ(differing, 0) << "values at " << value;
-    }
-    releasePanelFonts();
-}
-
 // Run by CTest with a fontconfig file that hides Cinzel and Inter (and only then).
 TEST(CairoPainter, WithoutTheFamiliesTheTextsAreLeftOut) {
     if (!std::getenv("VELMORA_PANEL_FONTS_HIDDEN")) GTEST_SKIP() << "needs the families hidden";

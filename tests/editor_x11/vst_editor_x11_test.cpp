@@ -65,9 +65,10 @@ TEST_F(EditorX11, ShowsThePanelPictureOfTheSameSettings) {
     effect->setParameter(effect, 0, 0.5f);
     ASSERT_EQ(open(host), 1);
     idle(20);
-    effect->setParameter(effect, 0, 0.8f);
+    effect->setParameter(effect, 0, 1.0f);  // with Glue at 1, the widest readout
     effect->setParameter(effect, 1, 0.3f);
     idle(10);
+    effect->setParameter(effect, 2, 1.0f);
     effect->setParameter(effect, 3, 0.95f);
     effect->setParameter(effect, 6, 0.0f);
     idle(170);
@@ -75,7 +76,7 @@ TEST_F(EditorX11, ShowsThePanelPictureOfTheSameSettings) {
     // The picture program's own leak checks belong to its tests, not to this comparison.
     const std::string path = "/tmp/velmora-x11-reference-" + std::to_string(getpid()) + ".png";
     const std::string command = "ASAN_OPTIONS=detect_leaks=0 " + std::string(VELMORA_PANEL_PICTURE) +
-                                " " + path + " 0=0.8 1=0.3 3=0.95 6=0 --idle 200 > /dev/null";
+                                " " + path + " 0=1 1=0.3 2=1 3=0.95 6=0 --idle 200 > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     const Pixels expected = readPng(path);
     std::remove(path.c_str());
