@@ -27,17 +27,30 @@ int resize(LV2UI_Feature_Handle, int width, int) {
     return 0;
 }
 
-TEST(Lv2UiX11, FollowsPortEventsWritesDragsAndEndsWithItsParent) {
-    SKIP_WITHOUT_DISPLAY();
-    Display* display = testDisplay();
-    void* library = dlopen(VELMORA_LV2_UI_PATH, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_TRUE(display && library);
-    const auto* descriptor = reinterpret_cast<LV2UI_DescriptorFunction>(
-        dlsym(library, "lv2ui_descriptor"))(0);
-    ASSERT_TRUE(descriptor);
-    const auto* idle = static_cast<const LV2UI_Idle_Interface*>(
-        descriptor->extension_data(LV2_UI__idleInterface));
-    ASSERT_TRUE(idle);
+struct Lv2UiX11 : ::testing::Test {
+    Display* display = nullptr;
+    void* library = nullptr;
+    const LV2UI_Descriptor* descriptor = nullptr;
+    const LV2UI_Idle_Interface* idle = nullptr;
+
+    void SetUp() override {
+        SKIP_WITHOUT_DISPLAY();
+        display = testDisplay();
+        library = dlopen(VELMORA_LV2_UI_PATH, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_TRUE(display && library);
+        descriptor = reinterpret_cast<LV2UI_DescriptorFunction>(
+            dlsym(library, "lv2ui_descriptor"))(0);
+        ASSERT_TRUE(descriptor);
+        idle = static_cast<const LV2UI_Idle_Interface*>(
+            descriptor->extension_data(LV2_UI__idleInterface));
+        ASSERT_TRUE(idle);
+    }
+    void TearDown() override {
+        if (library) dlclose(library);
+    }
+};
+
+TEST_F(Lv2UiX11, FollowsPortEventsWritesDragsAndEndsWithItsParent) {
 
     const Window parent = createHostWindow(display, 840, 520);
     LV2UI_Widget widget = nullptr;
@@ -76,15 +89,7 @@ TEST(Lv2UiX11, FollowsPortEventsWritesDragsAndEndsWithItsParent) {
 // UIs opened, idled and closed over and over on two threads, and refused bogus parents,
 // while the host has its own error handler: it stays installed and sees only the host's
 // errors.
-TEST(Lv2UiX11, UisOnTwoThreadsLeaveTheHostsErrorHandlerAlone) {
-    SKIP_WITHOUT_DISPLAY();
-    Display* display = testDisplay();
-    void* library = dlopen(VELMORA_LV2_UI_PATH, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_TRUE(display && library);
-    const auto* descriptor = reinterpret_cast<LV2UI_DescriptorFunction>(
-        dlsym(library, "lv2ui_descriptor"))(0);
-    const auto* idle = static_cast<const LV2UI_Idle_Interface*>(
-        descriptor->extension_data(LV2_UI__idleInterface));
+TEST_F(Lv2UiX11, UisOnTwoThreadsLeaveTheHostsErrorHandlerAlone) {
     const XErrorHandler before = XSetErrorHandler(countHostError);
     hostErrors = 0;
     auto run = [&](Window parent, int* opened) {
@@ -116,7 +121,6 @@ TEST(Lv2UiX11, UisOnTwoThreadsLeaveTheHostsErrorHandlerAlone) {
     causeHostError(display);
     EXPECT_EQ(hostErrors, 1);
     EXPECT_EQ(XSetErrorHandler(before), countHostError);
-    dlclose(library);
 }
 
 }  // namespace
