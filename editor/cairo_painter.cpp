@@ -98,6 +98,18 @@ bool familyInstalled(const char* family) {
     return found;
 }
 
+// Listing the fonts costs more than a whole paint, and the installed fonts do not change
+// under a running editor: each family is looked up once per process.
+bool titleFamilyInstalled() {
+    static const bool found = familyInstalled(titleFamily);
+    return found;
+}
+
+bool textFamilyInstalled() {
+    static const bool found = familyInstalled(textFamily);
+    return found;
+}
+
 // UTF-16 to UTF-8, cut to fit and terminated.
 void toUtf8(const char16_t* text, char* out, int size) {
     int n = 0;
@@ -134,7 +146,9 @@ void toUtf8(const char16_t* text, char* out, int size) {
     out[n] = 0;
 }
 
-PangoFontMap* panelFontMap = nullptr;
+// One font map per thread: Pango's font maps are not for sharing between threads, and
+// two hosts' threads may each paint an editor.
+thread_local PangoFontMap* panelFontMap = nullptr;
 
 PangoContext* createPangoContext(cairo_t* cr) {
     if (!panelFontMap) panelFontMap = pango_cairo_font_map_new();
@@ -149,8 +163,7 @@ class PanelTexts {
 public:
     explicit PanelTexts(cairo_t* cr)
         : cr_(cr), context_(createPangoContext(cr)),
-          titleFamilyFound_(familyInstalled(titleFamily)),
-          textFamilyFound_(familyInstalled(textFamily)) {}
+          titleFamilyFound_(titleFamilyInstalled()), textFamilyFound_(textFamilyInstalled()) {}
     PanelTexts(const PanelTexts&) = delete;
     PanelTexts& operator=(const PanelTexts&) = delete;
     ~PanelTexts() { g_object_unref(context_); }
@@ -253,7 +266,7 @@ void paintTransferCurve(cairo_t* cr, const PanelValues& values) {
     strokeWith(cr, curvePen);
 }
 
-void paintKnob(cairo_t* cr, PanelTexts& texts, const KnobEntry& entry, float value) {
+void paintKnob(cairo_t* cr, const KnobEntry& entry, float value) {
     const KnobGeometry knob = knobGeometry(entry.centreX, entry.centreY, entry.radius, value);
 
     ellipsePath(cr, knob.body);
@@ -276,35 +289,88 @@ void paintKnob(cairo_t* cr, PanelTexts& texts, const KnobEntry& entry, float val
 
     char16_t valueText[valueTextSize];
     formatKnobValue(entry.parameter, value, valueText);
+    PanelTexts texts(cr);
     texts.draw(entry.caption, knobCaptionStyle, knob.captionAnchor);
     texts.draw(valueText, knobValueFont, entry.accent, knobCaptionStyle.anchor, knob.valueAnchor);
 }
 
-}  // namespace
-
-void paintPanelCairo(cairo_t* cr, const PanelValues& values, int32_t width, int32_t height) {
+// Every part starts from the same drawing state and leaves cr's own as it was.
+void beginPart(cairo_t* cr) {
     cairo_save(cr);
     cairo_new_path(cr);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+}
 
+}  // namespace
+
+void paintPanelBackdropCairo(cairo_t* cr, int32_t width, int32_t height) {
+    beginPart(cr);
     paintBackground(cr, width, height);
     paintScrews(cr, width, height);
-    PanelTexts texts(cr);
-    texts.draw(panelTitle, titleStyle, titleOrigin);
-    texts.draw(panelSubtitle, subtitleStyle, subtitleOrigin);
+    {
+        PanelTexts texts(cr);
+        texts.draw(panelTitle, titleStyle, titleOrigin);
+        texts.draw(panelSubtitle, subtitleStyle, subtitleOrigin);
+        texts.draw(panelFooter, footerStyle, footerAnchor(width, height));
+    }
     paintScreen(cr);
-    paintGlow(cr, values);
-    paintTransferCurve(cr, values);
+    cairo_restore(cr);
+}
 
+void paintGlowCairo(cairo_t* cr, const PanelValues& values) {
+    beginPart(cr);
+    paintGlow(cr, values);
+    cairo_restore(cr);
+}
+
+void paintCurveAndReadoutCairo(cairo_t* cr, const PanelValues& values) {
+    beginPart(cr);
+    paintTransferCurve(cr, values);
     char16_t readout[readoutTextSize];
     formatReadout(values.parameters[parameterGlue], values.parameters[parameterDrive], readout);
-    texts.draw(readout, readoutStyle, readoutAnchor);
-    for (const KnobEntry& knob : knobTable) paintKnob(cr, texts, knob, values.parameters[knob.parameter]);
-    texts.draw(panelFooter, footerStyle, footerAnchor(width, height));
-
+    PanelTexts(cr).draw(readout, readoutStyle, readoutAnchor);
     cairo_restore(cr);
+}
+
+void paintScreenContentsCairo(cairo_t* cr, const PanelValues& values) {
+    paintGlowCairo(cr, values);
+    paintCurveAndReadoutCairo(cr, values);
+}
+
+void paintKnobCairo(cairo_t* cr, int knob, float value) {
+    beginPart(cr);
+    paintKnob(cr, knobTable[knob], value);
+    cairo_restore(cr);
+}
+
+bool screenContentsDiffer(const PanelValues& a, const PanelValues& b) {
+    const float* x = a.parameters;
+    const float* y = b.parameters;
+    // The glow's alpha is a whole number: most idle steps of the phase leave it as it was.
+    return x[parameterDrive] != y[parameterDrive] || x[parameterTubeBias] != y[parameterTubeBias] ||
+           x[parameterGlue] != y[parameterGlue] ||
+           glowCentreColour(x[parameterDrive], a.animationPhase) !=
+               glowCentreColour(y[parameterDrive], b.animationPhase);
+}
+
+PanelBox knobPartBox(int knob) {
+    // Half the distance between neighbouring knobs' centres, less a pixel, holds the widest
+    // caption; from the rim's top to below the value text.
+    const KnobEntry& entry = knobTable[knob];
+    constexpr int32_t halfWidth = 94;
+    const int32_t top = entry.centreY - entry.radius - 4;
+    return {entry.centreX - halfWidth, top, 2 * halfWidth, entry.centreY + entry.radius + 48 - top};
+}
+
+void paintPanelCairo(cairo_t* cr, const PanelValues& values, int32_t width, int32_t height) {
+    // The parts cover one another nowhere, so the order of the footer (in the backdrop)
+    // and the knobs does not show.
+    paintPanelBackdropCairo(cr, width, height);
+    paintScreenContentsCairo(cr, values);
+    for (int knob = 0; knob < knobCount; ++knob)
+        paintKnobCairo(cr, knob, values.parameters[knobTable[knob].parameter]);
 }
 
 void releasePanelFonts() {

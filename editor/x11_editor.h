@@ -1,7 +1,8 @@
 // The editor as an X11 child window, shared by the Linux VST 2.4 library and the LV2 UI.
 // Each editor opens its own display connection, so nothing here touches the host's
-// connection, and every X error caused by an editor is caught and reported as a failure
-// of that editor instead of ending the process.
+// connection or the process's X error handler, and every X error caused by an editor is
+// caught on that connection and reported as a failure of that editor instead of ending
+// the process.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +19,9 @@ X11Editor* openX11Editor(unsigned long parent, const EditorView& view);
 // Destroys the window and closes the connection. Safe with null.
 void closeX11Editor(X11Editor* editor);
 
-// Handles every pending event (drags, exposure, the window's destruction) and repaints
-// if anything changed since the last paint. Call on the thread that opened the editor.
+// Handles every pending event (drags, exposure, the window's destruction) and, after an
+// invalidation, repaints the parts whose values changed since the last paint. Call on the
+// thread that opened the editor.
 void pumpX11Editor(X11Editor* editor);
 
 // Asks for a repaint at the next pump. Only sets a flag, so any thread may call it.

@@ -3,7 +3,7 @@
 
 #include <gdiplus.h>
 
-#include "editor/editor_window.h"
+#include "editor/win32_editor.h"
 #include "host/platform.h"
 #include "host/plugin_instance.h"
 

@@ -17,8 +17,8 @@ bool isEditor(void* window) { return window != nullptr; }
 void destroyEditor(void* window) { closeX11Editor(editorOf(window)); }
 
 // Parameter changes may arrive on any thread, the record may be closing on the host's
-// user-interface thread: nothing is touched here. Every idle paints a new frame anyway
-// (the glow moves), so the change shows at the next one.
+// user-interface thread: nothing is touched here. Every idle looks for changed values
+// anyway (the glow moves), so the change shows at the next one.
 void noInvalidate(void*) {}
 
 void idleEditor(void* window) {

@@ -3,29 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cairo.h>
-#include <malloc.h>
 
 #include <cstdlib>
 
 #include "editor/cairo_painter.h"
 #include "editor/panel_style.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-// From the sanitizer's allocator interface (GCC ships no header for it).
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#endif
+#include "support/heap_in_use.h"
 
 namespace {
-
-// Bytes the heap hands out right now, the libraries' allocations included.
-size_t heapInUse() {
-#if defined(__SANITIZE_ADDRESS__)
-    return __sanitizer_get_current_allocated_bytes();
-#else
-    const struct mallinfo2 info = mallinfo2();
-    return info.uordblks + info.hblkhd;
-#endif
-}
 
 PanelValues valuesFor(int paint) {
     PanelValues values{};

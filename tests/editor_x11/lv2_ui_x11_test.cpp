@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "editor_x11/x11_test_host.h"
@@ -26,17 +27,30 @@ int resize(LV2UI_Feature_Handle, int width, int) {
     return 0;
 }
 
-TEST(Lv2UiX11, FollowsPortEventsWritesDragsAndEndsWithItsParent) {
-    SKIP_WITHOUT_DISPLAY();
-    Display* display = testDisplay();
-    void* library = dlopen(VELMORA_LV2_UI_PATH, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_TRUE(display && library);
-    const auto* descriptor = reinterpret_cast<LV2UI_DescriptorFunction>(
-        dlsym(library, "lv2ui_descriptor"))(0);
-    ASSERT_TRUE(descriptor);
-    const auto* idle = static_cast<const LV2UI_Idle_Interface*>(
-        descriptor->extension_data(LV2_UI__idleInterface));
-    ASSERT_TRUE(idle);
+struct Lv2UiX11 : ::testing::Test {
+    Display* display = nullptr;
+    void* library = nullptr;
+    const LV2UI_Descriptor* descriptor = nullptr;
+    const LV2UI_Idle_Interface* idle = nullptr;
+
+    void SetUp() override {
+        SKIP_WITHOUT_DISPLAY();
+        display = testDisplay();
+        library = dlopen(VELMORA_LV2_UI_PATH, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_TRUE(display && library);
+        descriptor = reinterpret_cast<LV2UI_DescriptorFunction>(
+            dlsym(library, "lv2ui_descriptor"))(0);
+        ASSERT_TRUE(descriptor);
+        idle = static_cast<const LV2UI_Idle_Interface*>(
+            descriptor->extension_data(LV2_UI__idleInterface));
+        ASSERT_TRUE(idle);
+    }
+    void TearDown() override {
+        if (library) dlclose(library);
+    }
+};
+
+TEST_F(Lv2UiX11, FollowsPortEventsWritesDragsAndEndsWithItsParent) {
 
     const Window parent = createHostWindow(display, 840, 520);
     LV2UI_Widget widget = nullptr;
@@ -70,6 +84,43 @@ TEST(Lv2UiX11, FollowsPortEventsWritesDragsAndEndsWithItsParent) {
     XSync(display, False);
     EXPECT_EQ(idle->idle(ui), 1);
     descriptor->cleanup(ui);
+}
+
+// UIs opened, idled and closed over and over on two threads, and refused bogus parents,
+// while the host has its own error handler: it stays installed and sees only the host's
+// errors.
+TEST_F(Lv2UiX11, UisOnTwoThreadsLeaveTheHostsErrorHandlerAlone) {
+    const XErrorHandler before = XSetErrorHandler(countHostError);
+    hostErrors = 0;
+    auto run = [&](Window parent, int* opened) {
+        for (int n = 0; n < 10; ++n) {
+            for (uintptr_t window : {uintptr_t{parent}, uintptr_t{0x1ffffff0}}) {
+                const LV2_Feature parentFeature{LV2_UI__parent, reinterpret_cast<void*>(window)};
+                const LV2_Feature* features[] = {&parentFeature, nullptr};
+                LV2UI_Widget widget = nullptr;
+                LV2UI_Handle ui = descriptor->instantiate(descriptor, "", "", writePort, nullptr,
+                                                          &widget, features);
+                if (!ui) continue;
+                ++*opened;
+                for (int i = 0; i < 20; ++i) idle->idle(ui);
+                descriptor->cleanup(ui);
+            }
+        }
+    };
+    int opened[2] = {0, 0};
+    const Window parents[2] = {createHostWindow(display, 840, 520),
+                               createHostWindow(display, 840, 520)};
+    std::thread first(run, parents[0], &opened[0]);
+    std::thread second(run, parents[1], &opened[1]);
+    first.join();
+    second.join();
+    for (Window parent : parents) XDestroyWindow(display, parent);
+    EXPECT_EQ(opened[0], 10);
+    EXPECT_EQ(opened[1], 10);
+    EXPECT_EQ(hostErrors, 0);
+    causeHostError(display);
+    EXPECT_EQ(hostErrors, 1);
+    EXPECT_EQ(XSetErrorHandler(before), countHostError);
 }
 
 }  // namespace

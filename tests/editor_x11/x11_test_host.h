@@ -14,7 +14,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,6 +38,19 @@ inline Window createHostWindow(Display* display, int width, int height) {
     XMapWindow(display, window);
     XSync(display, False);
     return window;
+}
+
+// The host's own Xlib error handler, counting the errors it receives.
+inline int hostErrors = 0;
+inline int countHostError(Display*, XErrorEvent*) {
+    ++hostErrors;
+    return 0;
+}
+
+// An error on the host's own connection: a window that does not exist mapped.
+inline void causeHostError(Display* display) {
+    XMapWindow(display, 0x1ffffff0);
+    XSync(display, False);
 }
 
 using Pixels = std::vector<uint32_t>;  // 0xRRGGBB, row by row
@@ -113,12 +125,4 @@ inline long serverResourceCount(Display* display) {
     }
     XFree(clients);
     return total;
-}
-
-inline long residentKilobytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
-    return -1;
 }

@@ -74,6 +74,28 @@ TEST(EditorCycles, ThousandOpenIdleCloseCyclesLeaveNothingBehind) {
     closeEffect(effect);
 }
 
+// Scanners and hosts unload the library (FreeLibrary) and load it again: twenty times, the
+// editor shown each time.
+TEST(EditorCycles, TheLibraryLoadsAgainAfterFreeLibraryWithItsEditorShown) {
+    HostWindow host;
+    ASSERT_NE(host.window, nullptr);
+    for (int n = 0; n < 20; ++n) {
+        PluginLibrary library;
+        ASSERT_TRUE(library.loaded()) << "cycle " << n;
+        AEffect* effect = library.create();
+        ASSERT_NE(effect, nullptr);
+        ASSERT_EQ(dispatch(effect, effEditOpen, 0, 0, host.window), 1) << "cycle " << n;
+        HWND editor = editorOf(host.window);
+        dispatch(effect, effEditIdle);
+        if (editor) UpdateWindow(editor);
+        pumpMessages();
+        EXPECT_EQ(dispatch(effect, effEditClose), 1);
+        pumpMessages();
+        EXPECT_NE(editor, nullptr);
+        closeEffect(effect);
+    }
+}
+
 TEST(EditorCycles, TenThousandPaintsLeaveNothingBehind) {
     PluginLibrary library;
     AEffect* effect = library.create();

@@ -20,15 +20,6 @@ inline intptr_t quietHostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, v
 }
 
 class PluginLibrary {
-#if !defined(_WIN32) && defined(__SANITIZE_ADDRESS__)
-    // Under LeakSanitizer the library stays mapped after dlclose, so that the libraries it
-    // brought in (Cairo, Pango, fontconfig, Xlib) can be named in leak reports and their
-    // process-lifetime caches told apart from leaks of the plug-in.
-    static constexpr int keepMapped = RTLD_NODELETE;
-#elif !defined(_WIN32)
-    static constexpr int keepMapped = 0;
-#endif
-
 public:
     explicit PluginLibrary(const std::string& path = VELMORA_PLUGIN_PATH) {
 #ifdef _WIN32
@@ -40,7 +31,7 @@ public:
                 reinterpret_cast<void*>(GetProcAddress(handle_, "main")));
         }
 #else
-        handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | keepMapped);
+        handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle_) {
             entry_ = reinterpret_cast<VstPluginMainProc>(dlsym(handle_, "VSTPluginMain"));
             mainEntry_ = reinterpret_cast<VstPluginMainProc>(dlsym(handle_, "main"));

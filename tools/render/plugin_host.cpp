@@ -125,10 +125,7 @@ PluginModule loadPluginModule(const std::string& path) {
     std::string openPath = path.find('/') == std::string::npos ? "./" + path : path;
     PluginModule module;
     module.path = path;
-    // RTLD_NODELETE: a plug-in's own dependencies (Xlib, Cairo, Pango and GLib for an editor)
-    // are not all made to be unloaded, so the library stays mapped until the renderer exits,
-    // as hosts keep theirs; dlclose then only drops the reference.
-    module.handle.reset(dlopen(openPath.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE));
+    module.handle.reset(dlopen(openPath.c_str(), RTLD_NOW | RTLD_LOCAL));
     if (!module.handle) {
         const char* reason = dlerror();
         throw ProcessingError("plug-in library " + inQuotes(path) + " does not load: " +

@@ -1,4 +1,4 @@
-#include "editor/knob_drawing.h"
+#include "editor/gdiplus_knob.h"
 
 #include "editor/gdiplus_objects.h"
 #include "editor/panel_style.h"

@@ -1,11 +1,11 @@
-#include "editor/panel_painter.h"
+#include "editor/gdiplus_painter.h"
 
 #include <gdiplus.h>
 
 #include <cstring>
 
 #include "editor/gdiplus_objects.h"
-#include "editor/knob_drawing.h"
+#include "editor/gdiplus_knob.h"
 #include "editor/panel_layout.h"
 #include "editor/panel_style.h"
 

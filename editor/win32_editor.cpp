@@ -1,9 +1,9 @@
-#include "editor/editor_window.h"
+#include "editor/win32_editor.h"
 
 #include <windows.h>
 
 #include "editor/editor_view.h"
-#include "editor/panel_painter.h"
+#include "editor/gdiplus_painter.h"
 
 namespace {
 
