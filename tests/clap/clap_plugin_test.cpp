@@ -16,56 +16,6 @@
 
 namespace {
 
-constexpr const char* pluginId = "com.tolvan-audio.velmora";
-
-struct ClapPlugin {
-    ClapLibrary& library;
-    TestHost host;
-    const clap_plugin_t* plugin = nullptr;
-    const clap_plugin_params_t* params = nullptr;
-    const clap_plugin_state_t* state = nullptr;
-
-    explicit ClapPlugin(ClapLibrary& lib) : library(lib) {
-        plugin = library.factory()->create_plugin(library.factory(), &host.host, pluginId);
-        if (plugin && plugin->init(plugin)) {
-            params = pluginExtension<clap_plugin_params_t>(plugin, CLAP_EXT_PARAMS);
-            state = pluginExtension<clap_plugin_state_t>(plugin, CLAP_EXT_STATE);
-        }
-    }
-    ~ClapPlugin() {
-        if (plugin) plugin->destroy(plugin);
-    }
-    bool activate(double rate) {
-        return plugin->activate(plugin, rate, 1, 8192) && plugin->start_processing(plugin);
-    }
-    clap_process_status process(float* const* in, float* const* out, uint32_t frames,
-                                EventList* events = nullptr, EventSink* sink = nullptr) {
-        float* inputs[2] = {in ? in[0] : nullptr, in ? in[1] : nullptr};
-        float* outputs[2] = {out ? out[0] : nullptr, out ? out[1] : nullptr};
-        clap_audio_buffer_t input{inputs, nullptr, 2, 0, 0}, output{outputs, nullptr, 2, 0, 0};
-        EventList none;
-        EventSink ignored;
-        clap_process_t block{-1, frames, nullptr, &input, &output, 1, 1,
-                             &(events ? events : &none)->list, &(sink ? sink : &ignored)->list};
-        return plugin->process(plugin, &block);
-    }
-    void set(clap_id id, double value) {
-        EventList events;
-        events.add(0, id, value);
-        EventSink sink;
-        params->flush(plugin, &events.list, &sink.list);
-    }
-    double value(clap_id id) {
-        double v = std::numeric_limits<double>::quiet_NaN();
-        params->get_value(plugin, id, &v);
-        return v;
-    }
-    std::string text(clap_id id, double value) {
-        char buffer[64] = "unchanged";
-        return params->value_to_text(plugin, id, value, buffer, sizeof buffer) ? buffer : "refused";
-    }
-};
-
 // The same settings both ways: host values for CLAP, their normalized values for VST 2.4.
 const double hostValues[8] = {80.0, 0.3, 50.0, 60.0, 20.0, -4.5, 90.0, 0.0};
 const float normalizedValues[8] = {0.8f, 0.3f, 0.5f, 0.6f, 0.2f, 0.375f, 0.9f, 0.0f};
@@ -90,14 +40,14 @@ TEST(ClapPlugin, DescriptorPortsAndLatency) {
     EXPECT_EQ(library.factory()->get_plugin_count(library.factory()), 1u);
     const clap_plugin_descriptor_t* d = library.descriptor();
     ASSERT_NE(d, nullptr);
-    EXPECT_STREQ(d->id, pluginId);
+    EXPECT_STREQ(d->id, velmoraClapId);
     EXPECT_STREQ(d->name, "Tolvan Velmora");
     EXPECT_STREQ(d->vendor, "Tolvan Audio Technologies");
     EXPECT_STREQ(d->version, VELMORA_PROJECT_VERSION);
     std::string features;
     for (const char* const* f = d->features; *f; ++f) features += std::string(*f) + " ";
     EXPECT_EQ(features, "audio-effect distortion stereo ");
-    EXPECT_EQ(library.factory()->create_plugin(library.factory(), nullptr, pluginId), nullptr);
+    EXPECT_EQ(library.factory()->create_plugin(library.factory(), nullptr, velmoraClapId), nullptr);
 
     ClapPlugin p(library);
     ASSERT_NE(p.params, nullptr);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -172,3 +173,55 @@ template <typename Extension>
 const Extension* pluginExtension(const clap_plugin_t* plugin, const char* id) {
     return static_cast<const Extension*>(plugin->get_extension(plugin, id));
 }
+
+// One instance, initialised, with its parameter and state extensions.
+constexpr const char* velmoraClapId = "com.tolvan-audio.velmora";
+
+struct ClapPlugin {
+    ClapLibrary& library;
+    TestHost host;
+    const clap_plugin_t* plugin = nullptr;
+    const clap_plugin_params_t* params = nullptr;
+    const clap_plugin_state_t* state = nullptr;
+
+    explicit ClapPlugin(ClapLibrary& lib, bool offerTimers = true) : library(lib) {
+        host.offerTimers = offerTimers;
+        plugin = library.factory()->create_plugin(library.factory(), &host.host, velmoraClapId);
+        if (plugin && plugin->init(plugin)) {
+            params = pluginExtension<clap_plugin_params_t>(plugin, CLAP_EXT_PARAMS);
+            state = pluginExtension<clap_plugin_state_t>(plugin, CLAP_EXT_STATE);
+        }
+    }
+    ~ClapPlugin() {
+        if (plugin) plugin->destroy(plugin);
+    }
+    bool activate(double rate) {
+        return plugin->activate(plugin, rate, 1, 8192) && plugin->start_processing(plugin);
+    }
+    clap_process_status process(float* const* in, float* const* out, uint32_t frames,
+                                EventList* events = nullptr, EventSink* sink = nullptr) {
+        float* inputs[2] = {in ? in[0] : nullptr, in ? in[1] : nullptr};
+        float* outputs[2] = {out ? out[0] : nullptr, out ? out[1] : nullptr};
+        clap_audio_buffer_t input{inputs, nullptr, 2, 0, 0}, output{outputs, nullptr, 2, 0, 0};
+        EventList none;
+        EventSink ignored;
+        clap_process_t block{-1, frames, nullptr, &input, &output, 1, 1,
+                             &(events ? events : &none)->list, &(sink ? sink : &ignored)->list};
+        return plugin->process(plugin, &block);
+    }
+    void set(clap_id id, double value) {
+        EventList events;
+        events.add(0, id, value);
+        EventSink sink;
+        params->flush(plugin, &events.list, &sink.list);
+    }
+    double value(clap_id id) {
+        double v = std::numeric_limits<double>::quiet_NaN();
+        params->get_value(plugin, id, &v);
+        return v;
+    }
+    std::string text(clap_id id, double value) {
+        char buffer[64] = "unchanged";
+        return params->value_to_text(plugin, id, value, buffer, sizeof buffer) ? buffer : "refused";
+    }
+};
