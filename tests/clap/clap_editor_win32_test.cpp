@@ -1,0 +1,75 @@
+// The Windows .clap's editor under Wine, in this test's CLAP host: a child of a host window,
+// mouse messages on the Drive knob reaching the host as gesture begin, values and gesture
+// end, and the window class gone with the last window so the library can be reloaded.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "clap/clap_test_host.h"
+
+namespace {
+
+HWND createHostWindow() {
+    return CreateWindowExA(0, "STATIC", "CLAP host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900,
+                           600, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+bool open(ClapPlugin& p, HWND parent) {
+    const auto* gui = pluginExtension<clap_plugin_gui_t>(p.plugin, CLAP_EXT_GUI);
+    clap_window_t window{CLAP_WINDOW_API_WIN32, {}};
+    window.win32 = parent;
+    return gui->create(p.plugin, CLAP_WINDOW_API_WIN32, false) && gui->set_parent(p.plugin, &window);
+}
+
+HWND editorIn(HWND parent) { return FindWindowExA(parent, nullptr, "TolvanVelmoraEditorWndClass", nullptr); }
+
+TEST(ClapEditorWin32, MouseDragSendsGestureBeginTheValuesAndGestureEnd) {
+    ClapLibrary library;
+    ClapPlugin p(library);
+    const HWND host = createHostWindow();
+    ASSERT_TRUE(open(p, host));
+    const HWND editor = editorIn(host);
+    ASSERT_NE(editor, nullptr);
+    RECT client{};
+    GetClientRect(editor, &client);
+    EXPECT_EQ(client.right * 1000 + client.bottom, 840 * 1000 + 520);
+
+    SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(130, 165));
+    for (int step = 1; step <= 4; ++step)
+        SendMessageA(editor, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(130, 165 - 10 * step));
+    SendMessageA(editor, WM_LBUTTONUP, 0, MAKELPARAM(130, 125));
+    pluginExtension<clap_plugin_timer_support_t>(p.plugin, CLAP_EXT_TIMER_SUPPORT)->on_timer(p.plugin, p.host.timer);
+
+    EventList none;
+    EventSink sink;
+    p.params->flush(p.plugin, &none.list, &sink.list);
+    ASSERT_EQ(sink.events.size(), 6u);
+    EXPECT_EQ(sink.events.front().type, CLAP_EVENT_PARAM_GESTURE_BEGIN);
+    EXPECT_EQ(sink.events[4].value, 60.0);
+    EXPECT_EQ(sink.events.back().type, CLAP_EVENT_PARAM_GESTURE_END);
+    EXPECT_EQ(p.value(0), 60.0);
+
+    pluginExtension<clap_plugin_gui_t>(p.plugin, CLAP_EXT_GUI)->destroy(p.plugin);
+    EXPECT_EQ(editorIn(host), nullptr);
+    EXPECT_EQ(p.host.timer, CLAP_INVALID_ID);
+    DestroyWindow(host);
+}
+
+TEST(ClapEditorWin32, EditorCyclesAndLibraryReloads) {
+    const HWND host = createHostWindow();
+    for (int load = 0; load < 3; ++load) {
+        ClapLibrary library;
+        for (int cycle = 0; cycle < 10; ++cycle) {
+            ClapPlugin p(library);
+            ASSERT_TRUE(open(p, host)) << load << " " << cycle;
+            ASSERT_NE(editorIn(host), nullptr);
+        }  // destroyed with its editor open
+        EXPECT_EQ(editorIn(host), nullptr);
+        WNDCLASSEXA info{};
+        info.cbSize = sizeof info;
+        EXPECT_FALSE(GetClassInfoExA(GetModuleHandleA("Tolvan_Velmora.clap"), "TolvanVelmoraEditorWndClass", &info));
+    }
+    DestroyWindow(host);
+}
+
+}  // namespace
