@@ -69,6 +69,10 @@ bool create(const clap_plugin_t* plugin, const char* api, bool floating) {
 void destroy(const clap_plugin_t* plugin) {
     ClapInstance& instance = instanceOf(plugin);
     if (!instance.editor.created) return;
+    ClapEditor& editor = instance.editor;
+    if (editor.window && instance.hostTimers->unregister_timer)
+        instance.hostTimers->unregister_timer(instance.host, editor.timer);
+    editor.timer = CLAP_INVALID_ID;
     closeClapWindow(instance);
     instance.editor.drag = EditorDrag{};
     endGesture(instance);
@@ -93,12 +97,20 @@ bool setSize(const clap_plugin_t*, uint32_t width, uint32_t height) {
     return width == static_cast<uint32_t>(panelWidth) && height == static_cast<uint32_t>(panelHeight);
 }
 
+constexpr uint32_t framePeriodMs = 30;
+
 bool setParent(const clap_plugin_t* plugin, const clap_window_t* window) {
     ClapInstance& instance = instanceOf(plugin);
-    if (!instance.editor.created || instance.editor.window || !window || !window->api ||
-        std::strcmp(window->api, clapWindowApi) != 0)
+    ClapEditor& editor = instance.editor;
+    const clap_host_timer_support_t& timers = *instance.hostTimers;
+    if (!editor.created || editor.window || !window || !window->api ||
+        std::strcmp(window->api, clapWindowApi) != 0 || !timers.register_timer ||
+        !timers.register_timer(instance.host, framePeriodMs, &editor.timer))
         return false;
-    return openClapWindow(instance, *window);
+    if (openClapWindow(instance, *window)) return true;
+    if (timers.unregister_timer) timers.unregister_timer(instance.host, editor.timer);
+    editor.timer = CLAP_INVALID_ID;
+    return false;
 }
 
 bool setTransient(const clap_plugin_t*, const clap_window_t*) { return false; }

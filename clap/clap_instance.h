@@ -77,7 +77,7 @@ extern const clap_plugin_timer_support_t clapTimerSupport;
 extern const void* const clapPosixFdSupport;  // null where there is none
 
 // The platform's editor window: the window API's name, and opening (as a child of the
-// host's window), driving and closing the editor.
+// host's window, once the host's timer runs for it), driving and closing the editor.
 extern const char* const clapWindowApi;
 bool openClapWindow(ClapInstance& instance, const clap_window_t& parent);
 void closeClapWindow(ClapInstance& instance);

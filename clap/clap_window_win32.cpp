@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr uint32_t framePeriodMs = 30;
-
 int openWindows = 0;  // on the host's main thread only
 ULONG_PTR gdiplusToken = 0;
 
@@ -42,32 +40,19 @@ const void* const clapPosixFdSupport = nullptr;
 
 bool openClapWindow(ClapInstance& instance, const clap_window_t& parent) {
     ClapEditor& editor = instance.editor;
-    clap_id timer = CLAP_INVALID_ID;
-    if (!instance.hostTimers->register_timer ||
-        !instance.hostTimers->register_timer(instance.host, framePeriodMs, &timer))
-        return false;
     if (openWindows++ == 0) firstWindowOpens();
     editor.window = createEditorWindow(&editor.view, parent.win32, thisModule());
-    if (!editor.window) {
-        if (--openWindows == 0) lastWindowClosed();
-        if (instance.hostTimers->unregister_timer)
-            instance.hostTimers->unregister_timer(instance.host, timer);
-        return false;
-    }
-    editor.timer = timer;
-    return true;
+    if (!editor.window && --openWindows == 0) lastWindowClosed();
+    return editor.window != nullptr;
 }
 
 void closeClapWindow(ClapInstance& instance) {
     ClapEditor& editor = instance.editor;
     if (!editor.window) return;
-    if (editor.timer != CLAP_INVALID_ID && instance.hostTimers->unregister_timer)
-        instance.hostTimers->unregister_timer(instance.host, editor.timer);
     // The host may have destroyed its window, and ours with it, already.
     const HWND window = static_cast<HWND>(editor.window);
     if (IsWindow(window)) DestroyWindow(window);
     editor.window = nullptr;
-    editor.timer = CLAP_INVALID_ID;
     if (--openWindows == 0) lastWindowClosed();
 }
 

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr uint32_t framePeriodMs = 30;
-
 X11Editor* editorOf(const ClapInstance& instance) {
     return static_cast<X11Editor*>(instance.editor.window);
 }
@@ -30,18 +28,9 @@ const void* const clapPosixFdSupport = &fdSupport;
 
 bool openClapWindow(ClapInstance& instance, const clap_window_t& parent) {
     ClapEditor& editor = instance.editor;
-    clap_id timer = CLAP_INVALID_ID;
-    if (!instance.hostTimers->register_timer ||
-        !instance.hostTimers->register_timer(instance.host, framePeriodMs, &timer))
-        return false;
     X11Editor* window = openX11Editor(parent.x11, editor.view);
-    if (!window) {
-        if (instance.hostTimers->unregister_timer)
-            instance.hostTimers->unregister_timer(instance.host, timer);
-        return false;
-    }
+    if (!window) return false;
     editor.window = window;
-    editor.timer = timer;
     const int fd = x11EditorConnection(window);
     const clap_host_posix_fd_support_t* fds = hostFds(instance);
     if (fd >= 0 && fds && fds->register_fd &&
@@ -55,12 +44,9 @@ void closeClapWindow(ClapInstance& instance) {
     if (!editor.window) return;
     if (editor.fd >= 0 && hostFds(instance)->unregister_fd)
         hostFds(instance)->unregister_fd(instance.host, editor.fd);
-    if (editor.timer != CLAP_INVALID_ID && instance.hostTimers->unregister_timer)
-        instance.hostTimers->unregister_timer(instance.host, editor.timer);
     closeX11Editor(editorOf(instance));
     editor.window = nullptr;
     editor.fd = -1;
-    editor.timer = CLAP_INVALID_ID;
 }
 
 void driveClapWindow(ClapInstance& instance, bool animate) {

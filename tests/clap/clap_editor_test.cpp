@@ -46,12 +46,6 @@ struct ClapEditorX11 : ::testing::Test {
         const auto* fds = pluginExtension<clap_plugin_posix_fd_support_t>(p->plugin, CLAP_EXT_POSIX_FD_SUPPORT);
         fds->on_fd(p->plugin, p->host.fd, CLAP_POSIX_FD_READ);
     }
-    std::vector<SentEvent> collected() {
-        EventList none;
-        EventSink sink;
-        p->params->flush(p->plugin, &none.list, &sink.list);
-        return sink.events;
-    }
 };
 
 TEST_F(ClapEditorX11, ShowsThePanelDrivenByTheHostsTimer) {
@@ -69,17 +63,7 @@ TEST_F(ClapEditorX11, ShowsThePanelDrivenByTheHostsTimer) {
     EXPECT_GE(p->host.fd, 0);
     ASSERT_EQ(childrenOf(display, window).size(), 1u);
     timer(40);
-    const Pixels shown = captureWindow(display, window, 840, 520);
-    const std::string path = "/tmp/velmora-clap-reference-" + std::to_string(getpid()) + ".png";
-    const std::string command = "ASAN_OPTIONS=detect_leaks=0 " + std::string(VELMORA_PANEL_PICTURE) +
-                                " " + path + " 0=0.8 1=0.3 --idle 40 > /dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    const Pixels expected = readPng(path);
-    std::remove(path.c_str());
-    ASSERT_EQ(shown.size(), expected.size());
-    int differing = 0;
-    for (size_t i = 0; i < shown.size(); ++i) differing += shown[i] != expected[i];
-    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(differenceFromPanelPicture(display, window, "0=0.8 1=0.3", 40), 0);
 
     gui->destroy(p->plugin);
     EXPECT_TRUE(childrenOf(display, window).empty());
@@ -99,7 +83,7 @@ TEST_F(ClapEditorX11, ADragSendsGestureBeginTheValuesAndGestureEnd) {
     EXPECT_GT(p->host.flushRequests, 0);
     setLeftButton(display, false);
     fdReady();
-    const std::vector<SentEvent> events = collected();
+    const std::vector<SentEvent> events = p->flush();
     ASSERT_EQ(events.size(), 6u);
     EXPECT_EQ(events.front().type, CLAP_EVENT_PARAM_GESTURE_BEGIN);
     for (int step = 1; step <= 4; ++step) {
@@ -109,7 +93,7 @@ TEST_F(ClapEditorX11, ADragSendsGestureBeginTheValuesAndGestureEnd) {
     EXPECT_EQ(events.back().type, CLAP_EVENT_PARAM_GESTURE_END);
     for (const SentEvent& event : events) EXPECT_EQ(event.parameter, 0u);
     EXPECT_EQ(p->value(0), 60.0);
-    EXPECT_TRUE(collected().empty());
+    EXPECT_TRUE(p->flush().empty());
 
     // The editor closed mid-drag still ends the gesture; process delivers it too.
     movePointerTo(display, window, 700, 375);  // Mix

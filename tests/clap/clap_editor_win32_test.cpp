@@ -9,11 +9,6 @@
 
 namespace {
 
-HWND createHostWindow() {
-    return CreateWindowExA(0, "STATIC", "CLAP host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900,
-                           600, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-}
-
 bool open(ClapPlugin& p, HWND parent) {
     const auto* gui = pluginExtension<clap_plugin_gui_t>(p.plugin, CLAP_EXT_GUI);
     clap_window_t window{CLAP_WINDOW_API_WIN32, {}};
@@ -23,47 +18,38 @@ bool open(ClapPlugin& p, HWND parent) {
 
 HWND editorIn(HWND parent) { return FindWindowExA(parent, nullptr, "TolvanVelmoraEditorWndClass", nullptr); }
 
-TEST(ClapEditorWin32, MouseDragSendsGestureBeginTheValuesAndGestureEnd) {
-    ClapLibrary library;
-    ClapPlugin p(library);
-    const HWND host = createHostWindow();
-    ASSERT_TRUE(open(p, host));
-    const HWND editor = editorIn(host);
-    ASSERT_NE(editor, nullptr);
-    RECT client{};
-    GetClientRect(editor, &client);
-    EXPECT_EQ(client.right * 1000 + client.bottom, 840 * 1000 + 520);
-
-    SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(130, 165));
-    for (int step = 1; step <= 4; ++step)
-        SendMessageA(editor, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(130, 165 - 10 * step));
-    SendMessageA(editor, WM_LBUTTONUP, 0, MAKELPARAM(130, 125));
-    pluginExtension<clap_plugin_timer_support_t>(p.plugin, CLAP_EXT_TIMER_SUPPORT)->on_timer(p.plugin, p.host.timer);
-
-    EventList none;
-    EventSink sink;
-    p.params->flush(p.plugin, &none.list, &sink.list);
-    ASSERT_EQ(sink.events.size(), 6u);
-    EXPECT_EQ(sink.events.front().type, CLAP_EVENT_PARAM_GESTURE_BEGIN);
-    EXPECT_EQ(sink.events[4].value, 60.0);
-    EXPECT_EQ(sink.events.back().type, CLAP_EVENT_PARAM_GESTURE_END);
-    EXPECT_EQ(p.value(0), 60.0);
-
-    pluginExtension<clap_plugin_gui_t>(p.plugin, CLAP_EXT_GUI)->destroy(p.plugin);
-    EXPECT_EQ(editorIn(host), nullptr);
-    EXPECT_EQ(p.host.timer, CLAP_INVALID_ID);
-    DestroyWindow(host);
-}
-
-TEST(ClapEditorWin32, EditorCyclesAndLibraryReloads) {
-    const HWND host = createHostWindow();
+// Each instance is destroyed with its editor open; each load of the library ends with the
+// editor's window class gone.
+TEST(ClapEditorWin32, DragGesturesEditorCyclesAndLibraryReloads) {
+    const HWND host = CreateWindowExA(0, "STATIC", "CLAP host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                      900, 600, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     for (int load = 0; load < 3; ++load) {
         ClapLibrary library;
         for (int cycle = 0; cycle < 10; ++cycle) {
             ClapPlugin p(library);
             ASSERT_TRUE(open(p, host)) << load << " " << cycle;
-            ASSERT_NE(editorIn(host), nullptr);
-        }  // destroyed with its editor open
+            const HWND editor = editorIn(host);
+            ASSERT_NE(editor, nullptr);
+            RECT client{};
+            GetClientRect(editor, &client);
+            EXPECT_EQ(client.right * 1000 + client.bottom, 840 * 1000 + 520);
+            if (cycle > 0) continue;
+
+            SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(130, 165));  // Drive, from 40
+            for (int step = 1; step <= 4; ++step)
+                SendMessageA(editor, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(130, 165 - 10 * step));
+            SendMessageA(editor, WM_LBUTTONUP, 0, MAKELPARAM(130, 125));
+            pluginExtension<clap_plugin_timer_support_t>(p.plugin, CLAP_EXT_TIMER_SUPPORT)
+                ->on_timer(p.plugin, p.host.timer);
+            const std::vector<SentEvent> sent = p.flush();
+            ASSERT_EQ(sent.size(), 6u);
+            EXPECT_EQ(sent.front().type, CLAP_EVENT_PARAM_GESTURE_BEGIN);
+            EXPECT_EQ(sent[4].value, 60.0);
+            EXPECT_EQ(sent.back().type, CLAP_EVENT_PARAM_GESTURE_END);
+            pluginExtension<clap_plugin_gui_t>(p.plugin, CLAP_EXT_GUI)->destroy(p.plugin);
+            EXPECT_EQ(editorIn(host), nullptr);
+            EXPECT_EQ(p.host.timer, CLAP_INVALID_ID);
+        }
         EXPECT_EQ(editorIn(host), nullptr);
         WNDCLASSEXA info{};
         info.cbSize = sizeof info;

@@ -2,83 +2,49 @@
 // timer and fd extensions, and keeps event lists and byte streams in plain vectors.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "clap/clap_abi.h"
+#include "support/plugin_library.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
+// The .clap loaded and its entry initialised, as hosts do.
 class ClapLibrary {
 public:
-    explicit ClapLibrary(const std::string& path = VELMORA_CLAP_PATH) : path_(path) {
-#ifdef _WIN32
-        handle_ = LoadLibraryA(path.c_str());
-        if (handle_) entry_ = reinterpret_cast<const clap_plugin_entry_t*>(
-                         reinterpret_cast<void*>(GetProcAddress(handle_, "clap_entry")));
-#else
-        handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle_) entry_ = static_cast<const clap_plugin_entry_t*>(dlsym(handle_, "clap_entry"));
-#endif
-        if (entry_ && entry_->init(path_.c_str()))
+    explicit ClapLibrary(const std::string& path = VELMORA_CLAP_PATH)
+        : library_(path), entry_(static_cast<const clap_plugin_entry_t*>(library_.symbol("clap_entry"))) {
+        if (entry_ && entry_->init(path.c_str()))
             factory_ = static_cast<const clap_plugin_factory_t*>(entry_->get_factory(CLAP_PLUGIN_FACTORY_ID));
     }
     ~ClapLibrary() {
         if (entry_) entry_->deinit();
-#ifdef _WIN32
-        if (handle_) FreeLibrary(handle_);
-#else
-        if (handle_) dlclose(handle_);
-#endif
     }
-    ClapLibrary(const ClapLibrary&) = delete;
-    ClapLibrary& operator=(const ClapLibrary&) = delete;
-
     const clap_plugin_factory_t* factory() const { return factory_; }
-    const clap_plugin_descriptor_t* descriptor() const {
-        return factory_ ? factory_->get_plugin_descriptor(factory_, 0) : nullptr;
-    }
 
 private:
-    std::string path_;
-#ifdef _WIN32
-    HMODULE handle_ = nullptr;
-#else
-    void* handle_ = nullptr;
-#endif
-    const clap_plugin_entry_t* entry_ = nullptr;
+    SharedLibrary library_;
+    const clap_plugin_entry_t* entry_;
     const clap_plugin_factory_t* factory_ = nullptr;
 };
 
 // Events as a host lists them: parameter values at frames, in time order.
 struct EventList {
     std::vector<clap_event_param_value_t> values;
-    clap_input_events_t list{this, size, get};
+    clap_input_events_t list{this, [](const clap_input_events_t* l) { return uint32_t(of(l).values.size()); },
+                             [](const clap_input_events_t* l, uint32_t i) -> const clap_event_header_t* { return &of(l).values.at(i).header; }};
 
+    static EventList& of(const clap_input_events_t* l) { return *static_cast<EventList*>(l->ctx); }
     void add(uint32_t time, clap_id id, double value) {
-        clap_event_param_value_t event{};
-        event.header = {sizeof event, time, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0};
-        event.param_id = id;
-        event.note_id = -1;
-        event.port_index = event.channel = event.key = -1;
-        event.value = value;
-        values.push_back(event);
-    }
-    static uint32_t size(const clap_input_events_t* list) {
-        return static_cast<uint32_t>(static_cast<EventList*>(list->ctx)->values.size());
-    }
-    static const clap_event_header_t* get(const clap_input_events_t* list, uint32_t index) {
-        return &static_cast<EventList*>(list->ctx)->values.at(index).header;
+        values.push_back({{sizeof(clap_event_param_value_t), time, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0},
+                          id, nullptr, -1, -1, -1, -1, value});
     }
 };
 
-// What the plug-in sends: (type, parameter, value) in order.
+// What the plug-in sends, in order: (type, parameter, value) of value and gesture events.
 struct SentEvent {
     uint16_t type;
     clap_id parameter;
@@ -87,48 +53,35 @@ struct SentEvent {
 
 struct EventSink {
     std::vector<SentEvent> events;
-    clap_output_events_t list{this, push};
-
-    static bool push(const clap_output_events_t* list, const clap_event_header_t* event) {
-        SentEvent sent{event->type, 0, 0.0};
-        if (event->type == CLAP_EVENT_PARAM_VALUE) {
-            const auto* value = reinterpret_cast<const clap_event_param_value_t*>(event);
-            sent.parameter = value->param_id;
-            sent.value = value->value;
-        } else {
-            sent.parameter = reinterpret_cast<const clap_event_param_gesture_t*>(event)->param_id;
-        }
-        static_cast<EventSink*>(list->ctx)->events.push_back(sent);
+    clap_output_events_t list{this, [](const clap_output_events_t* l, const clap_event_header_t* e) {
+        const auto* value = reinterpret_cast<const clap_event_param_value_t*>(e);
+        const bool isValue = e->type == CLAP_EVENT_PARAM_VALUE;
+        static_cast<EventSink*>(l->ctx)->events.push_back(
+            {e->type, reinterpret_cast<const clap_event_param_gesture_t*>(e)->param_id, isValue ? value->value : 0.0});
         return true;
-    }
+    }};
 };
 
-// Byte streams; reads come in pieces of at most `piece` bytes, as some hosts deliver them.
+// Byte streams; reads come in pieces of at most 5 bytes, as some hosts deliver them.
 struct ByteStream {
     std::vector<unsigned char> bytes;
     size_t position = 0;
-    size_t piece = 5;
-    clap_ostream_t out{this, write};
-    clap_istream_t in{this, read};
-
-    static int64_t write(const clap_ostream_t* stream, const void* data, uint64_t size) {
-        auto& self = *static_cast<ByteStream*>(stream->ctx);
-        const auto* begin = static_cast<const unsigned char*>(data);
-        self.bytes.insert(self.bytes.end(), begin, begin + size);
-        return static_cast<int64_t>(size);
-    }
-    static int64_t read(const clap_istream_t* stream, void* data, uint64_t size) {
-        auto& self = *static_cast<ByteStream*>(stream->ctx);
-        size_t n = self.bytes.size() - self.position;
-        if (n > size) n = static_cast<size_t>(size);
-        if (n > self.piece) n = self.piece;
+    clap_ostream_t out{this, [](const clap_ostream_t* s, const void* data, uint64_t size) {
+        auto& self = *static_cast<ByteStream*>(s->ctx);
+        self.bytes.insert(self.bytes.end(), static_cast<const unsigned char*>(data),
+                          static_cast<const unsigned char*>(data) + size);
+        return int64_t(size);
+    }};
+    clap_istream_t in{this, [](const clap_istream_t* s, void* data, uint64_t size) {
+        auto& self = *static_cast<ByteStream*>(s->ctx);
+        const size_t n = std::min<size_t>({self.bytes.size() - self.position, size, 5});
         std::memcpy(data, self.bytes.data() + self.position, n);
         self.position += n;
-        return static_cast<int64_t>(n);
-    }
+        return int64_t(n);
+    }};
 };
 
-// The host: counts flush requests and keeps one timer and one watched fd.
+// The host: counts flush requests and keeps the one timer and fd a plug-in registers.
 struct TestHost {
     int flushRequests = 0;
     bool offerTimers = true;
@@ -140,28 +93,16 @@ struct TestHost {
 
     static TestHost& of(const clap_host_t* host) { return *static_cast<TestHost*>(host->host_data); }
     static const void* getExtension(const clap_host_t* host, const char* id) {
-        static const clap_host_params_t params{
-            [](const clap_host_t*, uint32_t) {}, [](const clap_host_t*, clap_id, uint32_t) {},
-            [](const clap_host_t* h) { ++of(h).flushRequests; }};
+        static const clap_host_params_t params{[](const clap_host_t*, uint32_t) {},
+                                               [](const clap_host_t*, clap_id, uint32_t) {},
+                                               [](const clap_host_t* h) { ++of(h).flushRequests; }};
         static const clap_host_timer_support_t timers{
-            [](const clap_host_t* h, uint32_t period, clap_id* id) {
-                of(h).timerPeriod = period;
-                *id = of(h).timer = 7;
-                return true;
-            },
-            [](const clap_host_t* h, clap_id id) {
-                if (id != of(h).timer) return false;
-                of(h).timer = CLAP_INVALID_ID;
-                return true;
-            }};
+            [](const clap_host_t* h, uint32_t period, clap_id* id) { return of(h).timerPeriod = period, *id = of(h).timer = 7, true; },
+            [](const clap_host_t* h, clap_id id) { return id == std::exchange(of(h).timer, CLAP_INVALID_ID); }};
         static const clap_host_posix_fd_support_t fds{
-            [](const clap_host_t* h, int fd, uint32_t) { of(h).fd = fd; return true; },
+            [](const clap_host_t* h, int fd, uint32_t) { return of(h).fd = fd, true; },
             [](const clap_host_t*, int, uint32_t) { return true; },
-            [](const clap_host_t* h, int fd) {
-                if (fd != of(h).fd) return false;
-                of(h).fd = -1;
-                return true;
-            }};
+            [](const clap_host_t* h, int fd) { return fd == std::exchange(of(h).fd, -1); }};
         if (std::strcmp(id, CLAP_EXT_HOST_PARAMS) == 0) return &params;
         if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return of(host).offerTimers ? &timers : nullptr;
         if (std::strcmp(id, CLAP_EXT_POSIX_FD_SUPPORT) == 0) return &fds;
@@ -209,11 +150,17 @@ struct ClapPlugin {
                              &(events ? events : &none)->list, &(sink ? sink : &ignored)->list};
         return plugin->process(plugin, &block);
     }
+    // params.flush with these events (or none): what the plug-in sends back.
+    std::vector<SentEvent> flush(EventList* events = nullptr) {
+        EventList none;
+        EventSink sink;
+        params->flush(plugin, &(events ? events : &none)->list, &sink.list);
+        return sink.events;
+    }
     void set(clap_id id, double value) {
         EventList events;
         events.add(0, id, value);
-        EventSink sink;
-        params->flush(plugin, &events.list, &sink.list);
+        flush(&events);
     }
     double value(clap_id id) {
         double v = std::numeric_limits<double>::quiet_NaN();
