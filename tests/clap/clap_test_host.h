@@ -75,7 +75,7 @@ struct ByteStream {
     clap_istream_t in{this, [](const clap_istream_t* s, void* data, uint64_t size) {
         auto& self = *static_cast<ByteStream*>(s->ctx);
         const size_t n = std::min<size_t>({self.bytes.size() - self.position, size, 5});
-        std::memcpy(data, self.bytes.data() + self.position, n);
+        if (n > 0) std::memcpy(data, self.bytes.data() + self.position, n);
         self.position += n;
         return int64_t(n);
     }};
