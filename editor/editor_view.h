@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "engine/parameter_index.h"
+#include "parameters/parameter_index.h"
 
 // The panel's size as created; the background, the screws and the footer follow the
 // actual size, everything else sits at fixed coordinates.

@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "engine/parameter_index.h"
+#include "parameters/parameter_index.h"
+#include "parameters/parameter_set.h"
 
 struct KnobEntry {
     int parameter;  // a ParameterIndex
@@ -124,15 +125,18 @@ inline void appendText(PanelText& text, const char16_t* piece) {
     text.data[text.length] = 0;
 }
 
-// The number as "%.*f" prints it (ASCII only, so it widens character by character).
+// ASCII text, widened character by character.
+inline void appendAscii(PanelText& text, const char* ascii) {
+    for (; *ascii && text.length < text.size - 1; ++ascii)
+        text.data[text.length++] = static_cast<char16_t>(*ascii);
+    text.data[text.length] = 0;
+}
+
+// The number as "%.*f" prints it.
 inline void appendNumber(PanelText& text, double value, int decimals) {
     char digits[48];
     std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
-    char16_t wide[48];
-    int n = 0;
-    for (; digits[n]; ++n) wide[n] = static_cast<char16_t>(digits[n]);
-    wide[n] = 0;
-    appendText(text, wide);
+    appendAscii(text, digits);
 }
 
 // "580 ATTRACTOR GLUE: %.0f%% • HEAT DRIVE: +%.1f dB"
@@ -145,13 +149,12 @@ inline void formatReadout(float glue, float drive, char16_t (&buffer)[readoutTex
     appendText(text, u" dB");
 }
 
-// "%.2f" of the raw value for Tube Bias, "%.0f%%" of the value times 100 for the rest.
+// The parameter's display text, and a "%" after the per-cent ones ("0.50", "40%").
 inline void formatKnobValue(int parameter, float value, char16_t (&buffer)[valueTextSize]) {
     PanelText text = startText(buffer, valueTextSize);
-    if (parameter == parameterTubeBias) {
-        appendNumber(text, static_cast<double>(value), 2);
-    } else {
-        appendNumber(text, static_cast<double>(value * 100.0f), 0);
-        appendText(text, u"%");
-    }
+    const ParameterSpec& spec = parameterTable[parameter];
+    char digits[48];
+    formatParameterNumber(spec, value, digits, sizeof digits);
+    appendAscii(text, digits);
+    if (spec.unit[0] == '%') appendText(text, u"%");
 }

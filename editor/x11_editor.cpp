@@ -365,3 +365,7 @@ void invalidateX11Editor(X11Editor* editor) {
 bool x11EditorAlive(const X11Editor* editor) { return editor && editor->alive; }
 
 unsigned long x11EditorWindow(const X11Editor* editor) { return editor ? editor->window : 0; }
+
+int x11EditorConnection(const X11Editor* editor) {
+    return editor && editor->display ? ConnectionNumber(editor->display) : -1;
+}

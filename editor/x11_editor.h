@@ -31,3 +31,6 @@ void invalidateX11Editor(X11Editor* editor);
 bool x11EditorAlive(const X11Editor* editor);
 
 unsigned long x11EditorWindow(const X11Editor* editor);
+
+// The file descriptor of the editor's display connection, for hosts that watch it; -1 for null.
+int x11EditorConnection(const X11Editor* editor);

@@ -5,14 +5,18 @@
 #include <cstring>
 
 #include "engine/band_stages.h"
+#include "parameters/parameter_set.h"
 
 bool isBlockBypassed(const BlockSettings& settings) {
     return settings.hostBypass || settings.parameters[parameterBypass] > 0.5f;
 }
 
 double outputGainFor(float outputParameter) {
+    const ParameterSpec& spec = parameterTable[parameterOutput];
     const double output = outputParameter;
-    return std::pow(10.0, ((output - 0.5) * 36.0) / 20.0);
+    const double offset = normalizedOffset(spec);  // 0.5 and 36 dB, widened exactly
+    const double span = shownSpan(spec);
+    return std::pow(10.0, ((output - offset) * span) / 20.0);
 }
 
 BlockSnapshot takeSnapshot(const BlockSettings& settings) {

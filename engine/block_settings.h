@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "engine/parameter_index.h"
+#include "parameters/parameter_index.h"
 
 struct BlockSettings {
     float parameters[parameterCount];

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "host/parameters.h"
+#include "host/vst2_parameters.h"
 #include "host/plugin_instance.h"
 #include "robustness/block_helpers.h"
 #include "robustness/engine_inspection.h"

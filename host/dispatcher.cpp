@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "host/parameters.h"
+#include "host/vst2_parameters.h"
 #include "host/plugin_instance.h"
 
 namespace {

@@ -4,7 +4,8 @@
 #include <new>
 
 #include "host/dispatcher.h"
-#include "host/parameters.h"
+#include "parameters/plugin_version.h"
+#include "host/vst2_parameters.h"
 #include "host/platform.h"
 #include "host/plugin_instance.h"
 #include "host/process_entry.h"
@@ -18,7 +19,6 @@
 namespace {
 
 constexpr int32_t velmoraUniqueId = 0x56454C4D;  // 'VELM'
-constexpr int32_t velmoraVersion = 1000;
 constexpr double constructionRate = 44100.0;
 
 void fillEffect(PluginInstance& instance) {
@@ -36,7 +36,7 @@ void fillEffect(PluginInstance& instance) {
     e.flags = effFlagsCanReplacing | (platform->hasEditor ? effFlagsHasEditor : 0);
     e.object = &instance;
     e.uniqueID = velmoraUniqueId;
-    e.version = velmoraVersion;
+    e.version = velmoraVst2Version;
     e.processReplacing = processReplacing;
 }
 

@@ -9,7 +9,7 @@
 #include <type_traits>
 
 #include "engine/engine_state.h"
-#include "engine/parameter_index.h"
+#include "parameters/parameter_index.h"
 #include "editor/editor_view.h"
 #include "host/vst2_abi.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "engine/engine_state.h"
-#include "engine/parameter_index.h"
+#include "parameters/parameter_index.h"
 
 struct Lv2Instance {
     EngineState engine;

@@ -3,27 +3,13 @@
 #include "parameters/parameter_set.h"
 
 float parameterFromPortValue(int parameter, float portValue) {
-    switch (parameter) {
-    case parameterTubeBias:
-        return clampParameter(portValue);
-    case parameterOutput:
-        return clampParameter(normalizedFromOutputDecibels(portValue));
-    case parameterBypass:
-        return clampParameter(1.0f - portValue);
-    default:
-        return clampParameter(portValue / 100.0f);
-    }
+    const ParameterSpec& spec = parameterTable[parameter];
+    if (spec.isBypass) return clampParameter(1.0f - portValue);
+    return clampParameter(normalizedFromShown(spec, portValue));
 }
 
 float portValueFromParameter(int parameter, float value) {
-    switch (parameter) {
-    case parameterTubeBias:
-        return value;
-    case parameterOutput:
-        return outputDecibelsFromNormalized(value);
-    case parameterBypass:
-        return 1.0f - value;
-    default:
-        return value * 100.0f;
-    }
+    const ParameterSpec& spec = parameterTable[parameter];
+    if (spec.isBypass) return 1.0f - value;
+    return shownFromNormalized(spec, value);
 }

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "engine/parameter_index.h"
+#include "parameters/parameter_index.h"
 
 enum Lv2PortIndex : uint32_t {
     lv2PortFirstControl = 0,  // control port i is parameter i
@@ -18,8 +18,9 @@ enum Lv2PortIndex : uint32_t {
 };
 
 // The normalized value a write of this port value stores, clamped as every parameter write
-// is: Drive, 580 Glue, Momentum, 172 Sieve and Mix in per cent, Tube Bias as it is, Output in
-// decibels, and the enable switch (1 processes) as Bypass = 1 - enabled.
+// is: the shown units of the parameter table (per cent, Tube Bias as it is, Output in
+// decibels), except the bypass parameter, which LV2 hosts see as the enable switch
+// (1 processes): Bypass = 1 - enabled.
 float parameterFromPortValue(int parameter, float portValue);
 // The port value that shows a normalized parameter value: the inverse of the above, for the
 // UI's writes.

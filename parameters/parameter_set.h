@@ -1,21 +1,93 @@
-// The parameter set as every plug-in format shows it: names, labels, defaults, the Output
-// parameter in decibels and the display texts. Platform-free.
+// The one description of the plug-in's parameters that every format and the editor read:
+// per parameter its name, symbol, unit, range and default in the units a panel shows, its
+// stepping, its display text and the mapping between those units and the normalized 0..1
+// value the engine reads. Platform-free.
+//
+// A shown value is (normalized - offset) × span in single precision, where span is
+// maximum - minimum and offset is -minimum / span (0 for the per-cent controls, 0.5 for
+// Output's -18..+18 dB); the normalized value of a shown value is shown / span + offset.
+// A control that only some formats carry gets a ParameterSpec of its own beside this table;
+// the eight here are the VST 2.4 library's parameters, in ParameterIndex order.
 #pragma once
 
-#include "engine/parameter_index.h"
+#include <cstddef>
+#include <cstdio>
+
+#include "parameters/parameter_index.h"
 
 constexpr int parameterLabelBytes = 7;
 constexpr int parameterTextBytes = 15;  // names and display texts
 
-extern const float parameterDefaults[parameterCount];
-const char* parameterName(int index);
-const char* parameterLabel(int index);
+struct ParameterSpec {
+    const char* name;    // as hosts list it
+    const char* symbol;  // lower-case identifier, stable across versions (LV2 port symbol)
+    const char* unit;    // the VST 2.4 label; "" for none
+    float minimum;       // range and default in shown units
+    float maximum;
+    float defaultShown;
+    int decimals;        // digits after the point in the display text
+    int steps;           // 0: continuous; n: n + 1 positions from minimum to maximum
+    bool isBypass;       // the switch that passes the input through
+};
 
+constexpr ParameterSpec parameterTable[parameterCount] = {
+    {"Drive", "drive", "%", 0.0f, 100.0f, 40.0f, 0, 0, false},
+    {"Tube Bias", "tube_bias", "Asym", 0.0f, 1.0f, 0.5f, 2, 0, false},
+    {"580 Glue", "glue_580", "%", 0.0f, 100.0f, 70.0f, 0, 0, false},
+    {"Momentum", "momentum", "%", 0.0f, 100.0f, 85.0f, 0, 0, false},
+    {"172 Sieve", "sieve_172", "%", 0.0f, 100.0f, 75.0f, 0, 0, false},
+    {"Output", "output", "dB", -18.0f, 18.0f, 0.0f, 1, 0, false},
+    {"Mix", "mix", "%", 0.0f, 100.0f, 100.0f, 0, 0, false},
+    {"Bypass", "bypass", "", 0.0f, 100.0f, 0.0f, 0, 1, true},
+};
 
-// The Output parameter's gain in decibels: -18 dB at 0, 0 dB at 0.5, +18 dB at 1.
-float outputDecibelsFromNormalized(float value);
-// Its inverse, unclamped: what a write of that many decibels stores before the clamp.
-float normalizedFromOutputDecibels(float decibels);
+constexpr float shownSpan(const ParameterSpec& spec) { return spec.maximum - spec.minimum; }
+constexpr float normalizedOffset(const ParameterSpec& spec) {
+    return -spec.minimum / shownSpan(spec);
+}
 
-// Writes the display text of the value as a zero-terminated string into 15 bytes.
+// Unclamped both ways: a shown value outside the range maps outside 0..1.
+constexpr float shownFromNormalized(const ParameterSpec& spec, float value) {
+    return (value - normalizedOffset(spec)) * shownSpan(spec);
+}
+constexpr float normalizedFromShown(const ParameterSpec& spec, float shown) {
+    return shown / shownSpan(spec) + normalizedOffset(spec);
+}
+
+constexpr float defaultNormalized(const ParameterSpec& spec) {
+    return normalizedFromShown(spec, spec.defaultShown);
+}
+
+// The defaults as normalized values, in ParameterIndex order.
+struct ParameterDefaults {
+    float values[parameterCount];
+    constexpr float operator[](int index) const { return values[index]; }
+};
+constexpr ParameterDefaults makeParameterDefaults() {
+    ParameterDefaults defaults{};
+    for (int i = 0; i < parameterCount; ++i) defaults.values[i] = defaultNormalized(parameterTable[i]);
+    return defaults;
+}
+constexpr ParameterDefaults parameterDefaults = makeParameterDefaults();
+
+inline const char* parameterName(int index) {
+    return validParameterIndex(index) ? parameterTable[index].name : "";
+}
+inline const char* parameterLabel(int index) {
+    return validParameterIndex(index) ? parameterTable[index].unit : "";
+}
+
+// The display text: the shown value with the parameter's decimals ("%.1f" for Output),
+// zero-terminated in `size` bytes. Returns the characters written, as snprintf counts them.
+inline int formatParameterNumber(const ParameterSpec& spec, float value, char* text, size_t size) {
+    const float shown = shownFromNormalized(spec, value);
+    return std::snprintf(text, size, "%.*f", spec.decimals, static_cast<double>(shown));
+}
+
+// The display text of a valid index into 15 bytes.
 void formatParameterDisplay(int index, float value, char* text);
+
+// Reads a display text back, with or without the unit after the number (surrounding spaces
+// allowed), into a normalized value clamped to 0..1; a stepped parameter snaps to its
+// nearest position. False (and *value untouched) for anything else.
+bool parseParameterText(const ParameterSpec& spec, const char* text, float* value);

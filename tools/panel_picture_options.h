@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/parameter_index.h"
+#include "parameters/parameter_index.h"
 #include "host/vst2_abi.h"
 
 struct PanelPictureOptions {

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/parameter_index.h"
+#include "parameters/parameter_index.h"
 #include "support/plugin_library.h"
 #include "tools/snapshot/window_capture.h"
 

@@ -11,8 +11,10 @@
 #include <X11/extensions/XRes.h>
 #include <X11/extensions/XTest.h>
 #include <cairo.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -82,6 +84,29 @@ inline Pixels readPng(const std::string& path) {
     cairo_surface_destroy(image);
     return pixels;
 }
+
+#ifdef VELMORA_PANEL_PICTURE
+// The panel picture program's picture of the settings ("0=0.8 1=0.3") after `idle` steps.
+// Its own leak checks belong to its tests, not to the comparisons made with it.
+inline Pixels panelPicture(const std::string& settings, int idle) {
+    const std::string path = "/tmp/velmora-x11-reference-" + std::to_string(getpid()) + ".png";
+    const std::string command = "ASAN_OPTIONS=detect_leaks=0 " + std::string(VELMORA_PANEL_PICTURE) +
+                                " " + path + " " + settings + " --idle " + std::to_string(idle) +
+                                " > /dev/null";
+    Pixels pixels = std::system(command.c_str()) == 0 ? readPng(path) : Pixels{};
+    std::remove(path.c_str());
+    return pixels;
+}
+
+// The pixels in which the window's top-left 840 x 520 and that picture differ; -1 without one.
+inline long differenceFromPanelPicture(Display* display, Window window, const std::string& settings, int idle) {
+    const Pixels shown = captureWindow(display, window, 840, 520), expected = panelPicture(settings, idle);
+    if (shown.size() != expected.size()) return -1;
+    long differing = 0;
+    for (size_t i = 0; i < shown.size(); ++i) differing += shown[i] != expected[i];
+    return differing;
+}
+#endif
 
 inline std::vector<Window> childrenOf(Display* display, Window window) {
     Window root = 0, parent = 0, *children = nullptr;

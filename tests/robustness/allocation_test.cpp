@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "engine/parameter_index.h"
+#include "parameters/parameter_index.h"
 #include "robustness/block_helpers.h"
 #include "support/plugin_library.h"
 

@@ -19,40 +19,33 @@ inline intptr_t quietHostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, v
     return opcode == audioMasterVersion ? 2400 : 0;
 }
 
-class PluginLibrary {
+// A library loaded as hosts load one, let go on destruction.
+class SharedLibrary {
 public:
-    explicit PluginLibrary(const std::string& path = VELMORA_PLUGIN_PATH) {
+    explicit SharedLibrary(const std::string& path) {
 #ifdef _WIN32
         handle_ = LoadLibraryA(path.c_str());
-        if (handle_) {
-            entry_ = reinterpret_cast<VstPluginMainProc>(
-                reinterpret_cast<void*>(GetProcAddress(handle_, "VSTPluginMain")));
-            mainEntry_ = reinterpret_cast<VstPluginMainProc>(
-                reinterpret_cast<void*>(GetProcAddress(handle_, "main")));
-        }
 #else
         handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle_) {
-            entry_ = reinterpret_cast<VstPluginMainProc>(dlsym(handle_, "VSTPluginMain"));
-            mainEntry_ = reinterpret_cast<VstPluginMainProc>(dlsym(handle_, "main"));
-        }
 #endif
     }
-    ~PluginLibrary() {
+    ~SharedLibrary() {
 #ifdef _WIN32
         if (handle_) FreeLibrary(handle_);
 #else
         if (handle_) dlclose(handle_);
 #endif
     }
-    PluginLibrary(const PluginLibrary&) = delete;
-    PluginLibrary& operator=(const PluginLibrary&) = delete;
+    SharedLibrary(const SharedLibrary&) = delete;
+    SharedLibrary& operator=(const SharedLibrary&) = delete;
 
-    bool loaded() const { return handle_ && entry_; }
-    VstPluginMainProc entry() const { return entry_; }
-    VstPluginMainProc mainEntry() const { return mainEntry_; }
-    AEffect* create(audioMasterCallback callback = quietHostCallback) const {
-        return entry_ ? entry_(callback) : nullptr;
+    void* symbol(const char* name) const {
+        if (!handle_) return nullptr;
+#ifdef _WIN32
+        return reinterpret_cast<void*>(GetProcAddress(handle_, name));
+#else
+        return dlsym(handle_, name);
+#endif
     }
 
 private:
@@ -61,6 +54,24 @@ private:
 #else
     void* handle_ = nullptr;
 #endif
+};
+
+class PluginLibrary {
+public:
+    explicit PluginLibrary(const std::string& path = VELMORA_PLUGIN_PATH)
+        : library_(path),
+          entry_(reinterpret_cast<VstPluginMainProc>(library_.symbol("VSTPluginMain"))),
+          mainEntry_(reinterpret_cast<VstPluginMainProc>(library_.symbol("main"))) {}
+
+    bool loaded() const { return entry_ != nullptr; }
+    VstPluginMainProc entry() const { return entry_; }
+    VstPluginMainProc mainEntry() const { return mainEntry_; }
+    AEffect* create(audioMasterCallback callback = quietHostCallback) const {
+        return entry_ ? entry_(callback) : nullptr;
+    }
+
+private:
+    SharedLibrary library_;
     VstPluginMainProc entry_ = nullptr;
     VstPluginMainProc mainEntry_ = nullptr;
 };

@@ -1,4 +1,4 @@
-#include "host/parameters.h"
+#include "host/vst2_parameters.h"
 
 #include "host/platform.h"
 #include "host/plugin_instance.h"

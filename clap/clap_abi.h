@@ -1,0 +1,324 @@
+// The part of the CLAP 1.x binary interface this plug-in uses, declared from the published
+// layouts, with checks of every size and offset it relies on (64-bit Linux and Windows).
+// Names follow the published ones so a reader can match them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" {
+
+using clap_id = uint32_t;
+constexpr clap_id CLAP_INVALID_ID = UINT32_MAX;
+constexpr int CLAP_NAME_SIZE = 256;
+constexpr int CLAP_PATH_SIZE = 1024;
+
+struct clap_version_t {
+    uint32_t major, minor, revision;
+};
+constexpr clap_version_t CLAP_VERSION = {1, 2, 0};
+
+struct clap_plugin_descriptor_t {
+    clap_version_t clap_version;
+    const char* id;
+    const char* name;
+    const char* vendor;
+    const char* url;
+    const char* manual_url;
+    const char* support_url;
+    const char* version;
+    const char* description;
+    const char* const* features;  // null-terminated
+};
+
+struct clap_host_t {
+    clap_version_t clap_version;
+    void* host_data;
+    const char* name;
+    const char* vendor;
+    const char* url;
+    const char* version;
+    const void* (*get_extension)(const clap_host_t* host, const char* extension_id);
+    void (*request_restart)(const clap_host_t* host);
+    void (*request_process)(const clap_host_t* host);
+    void (*request_callback)(const clap_host_t* host);
+};
+
+// Events.
+struct clap_event_header_t {
+    uint32_t size;  // of the whole event
+    uint32_t time;  // frame within the block
+    uint16_t space_id;
+    uint16_t type;
+    uint32_t flags;
+};
+constexpr uint16_t CLAP_CORE_EVENT_SPACE_ID = 0;
+enum : uint16_t {
+    CLAP_EVENT_PARAM_VALUE = 5,
+    CLAP_EVENT_PARAM_GESTURE_BEGIN = 7,
+    CLAP_EVENT_PARAM_GESTURE_END = 8,
+};
+
+struct clap_event_param_value_t {
+    clap_event_header_t header;
+    clap_id param_id;
+    void* cookie;
+    int32_t note_id;
+    int16_t port_index;
+    int16_t channel;
+    int16_t key;
+    double value;
+};
+
+struct clap_event_param_gesture_t {
+    clap_event_header_t header;
+    clap_id param_id;
+};
+
+struct clap_input_events_t {
+    void* ctx;
+    uint32_t (*size)(const clap_input_events_t* list);
+    const clap_event_header_t* (*get)(const clap_input_events_t* list, uint32_t index);
+};
+
+struct clap_output_events_t {
+    void* ctx;
+    bool (*try_push)(const clap_output_events_t* list, const clap_event_header_t* event);
+};
+
+// Processing.
+struct clap_audio_buffer_t {
+    float** data32;
+    double** data64;
+    uint32_t channel_count;
+    uint32_t latency;
+    uint64_t constant_mask;
+};
+
+using clap_process_status = int32_t;
+enum : clap_process_status {
+    CLAP_PROCESS_ERROR = 0,
+    CLAP_PROCESS_CONTINUE = 1,
+};
+
+struct clap_process_t {
+    int64_t steady_time;
+    uint32_t frames_count;
+    const void* transport;  // not read
+    const clap_audio_buffer_t* audio_inputs;
+    clap_audio_buffer_t* audio_outputs;
+    uint32_t audio_inputs_count;
+    uint32_t audio_outputs_count;
+    const clap_input_events_t* in_events;
+    const clap_output_events_t* out_events;
+};
+
+struct clap_plugin_t {
+    const clap_plugin_descriptor_t* desc;
+    void* plugin_data;
+    bool (*init)(const clap_plugin_t* plugin);
+    void (*destroy)(const clap_plugin_t* plugin);
+    bool (*activate)(const clap_plugin_t* plugin, double sample_rate, uint32_t min_frames_count,
+                     uint32_t max_frames_count);
+    void (*deactivate)(const clap_plugin_t* plugin);
+    bool (*start_processing)(const clap_plugin_t* plugin);
+    void (*stop_processing)(const clap_plugin_t* plugin);
+    void (*reset)(const clap_plugin_t* plugin);
+    clap_process_status (*process)(const clap_plugin_t* plugin, const clap_process_t* process);
+    const void* (*get_extension)(const clap_plugin_t* plugin, const char* id);
+    void (*on_main_thread)(const clap_plugin_t* plugin);
+};
+
+struct clap_plugin_factory_t {
+    uint32_t (*get_plugin_count)(const clap_plugin_factory_t* factory);
+    const clap_plugin_descriptor_t* (*get_plugin_descriptor)(const clap_plugin_factory_t* factory,
+                                                             uint32_t index);
+    const clap_plugin_t* (*create_plugin)(const clap_plugin_factory_t* factory,
+                                          const clap_host_t* host, const char* plugin_id);
+};
+constexpr char CLAP_PLUGIN_FACTORY_ID[] = "clap.plugin-factory";
+
+struct clap_plugin_entry_t {
+    clap_version_t clap_version;
+    bool (*init)(const char* plugin_path);
+    void (*deinit)();
+    const void* (*get_factory)(const char* factory_id);
+};
+
+// Streams.
+struct clap_istream_t {
+    void* ctx;
+    int64_t (*read)(const clap_istream_t* stream, void* buffer, uint64_t size);
+};
+struct clap_ostream_t {
+    void* ctx;
+    int64_t (*write)(const clap_ostream_t* stream, const void* buffer, uint64_t size);
+};
+
+// Extension: audio ports.
+constexpr char CLAP_EXT_AUDIO_PORTS[] = "clap.audio-ports";
+constexpr char CLAP_PORT_STEREO[] = "stereo";
+enum : uint32_t { CLAP_AUDIO_PORT_IS_MAIN = 1 << 0 };
+struct clap_audio_port_info_t {
+    clap_id id;
+    char name[CLAP_NAME_SIZE];
+    uint32_t flags;
+    uint32_t channel_count;
+    const char* port_type;
+    clap_id in_place_pair;
+};
+struct clap_plugin_audio_ports_t {
+    uint32_t (*count)(const clap_plugin_t* plugin, bool is_input);
+    bool (*get)(const clap_plugin_t* plugin, uint32_t index, bool is_input,
+                clap_audio_port_info_t* info);
+};
+
+// Extension: parameters.
+constexpr char CLAP_EXT_PARAMS[] = "clap.params";
+enum : uint32_t {
+    CLAP_PARAM_IS_STEPPED = 1 << 0,
+    CLAP_PARAM_IS_BYPASS = 1 << 4,
+    CLAP_PARAM_IS_AUTOMATABLE = 1 << 5,
+};
+struct clap_param_info_t {
+    clap_id id;
+    uint32_t flags;
+    void* cookie;
+    char name[CLAP_NAME_SIZE];
+    char module[CLAP_PATH_SIZE];
+    double min_value;
+    double max_value;
+    double default_value;
+};
+struct clap_plugin_params_t {
+    uint32_t (*count)(const clap_plugin_t* plugin);
+    bool (*get_info)(const clap_plugin_t* plugin, uint32_t param_index, clap_param_info_t* info);
+    bool (*get_value)(const clap_plugin_t* plugin, clap_id param_id, double* out_value);
+    bool (*value_to_text)(const clap_plugin_t* plugin, clap_id param_id, double value,
+                          char* out_buffer, uint32_t out_buffer_capacity);
+    bool (*text_to_value)(const clap_plugin_t* plugin, clap_id param_id,
+                          const char* param_value_text, double* out_value);
+    void (*flush)(const clap_plugin_t* plugin, const clap_input_events_t* in,
+                  const clap_output_events_t* out);
+};
+constexpr char CLAP_EXT_HOST_PARAMS[] = "clap.params";  // the host's side, same id
+struct clap_host_params_t {
+    void (*rescan)(const clap_host_t* host, uint32_t flags);
+    void (*clear)(const clap_host_t* host, clap_id param_id, uint32_t flags);
+    void (*request_flush)(const clap_host_t* host);
+};
+
+// Extension: state.
+constexpr char CLAP_EXT_STATE[] = "clap.state";
+struct clap_plugin_state_t {
+    bool (*save)(const clap_plugin_t* plugin, const clap_ostream_t* stream);
+    bool (*load)(const clap_plugin_t* plugin, const clap_istream_t* stream);
+};
+
+// Extension: latency.
+constexpr char CLAP_EXT_LATENCY[] = "clap.latency";
+struct clap_plugin_latency_t {
+    uint32_t (*get)(const clap_plugin_t* plugin);
+};
+
+// Extension: GUI.
+constexpr char CLAP_EXT_GUI[] = "clap.gui";
+constexpr char CLAP_WINDOW_API_WIN32[] = "win32";
+constexpr char CLAP_WINDOW_API_X11[] = "x11";
+struct clap_window_t {
+    const char* api;
+    union {
+        void* cocoa;
+        unsigned long x11;
+        void* win32;
+        void* ptr;
+    };
+};
+struct clap_gui_resize_hints_t {
+    bool can_resize_horizontally;
+    bool can_resize_vertically;
+    bool preserve_aspect_ratio;
+    uint32_t aspect_ratio_width;
+    uint32_t aspect_ratio_height;
+};
+struct clap_plugin_gui_t {
+    bool (*is_api_supported)(const clap_plugin_t* plugin, const char* api, bool is_floating);
+    bool (*get_preferred_api)(const clap_plugin_t* plugin, const char** api, bool* is_floating);
+    bool (*create)(const clap_plugin_t* plugin, const char* api, bool is_floating);
+    void (*destroy)(const clap_plugin_t* plugin);
+    bool (*set_scale)(const clap_plugin_t* plugin, double scale);
+    bool (*get_size)(const clap_plugin_t* plugin, uint32_t* width, uint32_t* height);
+    bool (*can_resize)(const clap_plugin_t* plugin);
+    bool (*get_resize_hints)(const clap_plugin_t* plugin, clap_gui_resize_hints_t* hints);
+    bool (*adjust_size)(const clap_plugin_t* plugin, uint32_t* width, uint32_t* height);
+    bool (*set_size)(const clap_plugin_t* plugin, uint32_t width, uint32_t height);
+    bool (*set_parent)(const clap_plugin_t* plugin, const clap_window_t* window);
+    bool (*set_transient)(const clap_plugin_t* plugin, const clap_window_t* window);
+    void (*suggest_title)(const clap_plugin_t* plugin, const char* title);
+    bool (*show)(const clap_plugin_t* plugin);
+    bool (*hide)(const clap_plugin_t* plugin);
+};
+
+// Extensions: timers and file descriptors, the host's drive for a Linux editor.
+constexpr char CLAP_EXT_TIMER_SUPPORT[] = "clap.timer-support";
+struct clap_plugin_timer_support_t {
+    void (*on_timer)(const clap_plugin_t* plugin, clap_id timer_id);
+};
+struct clap_host_timer_support_t {
+    bool (*register_timer)(const clap_host_t* host, uint32_t period_ms, clap_id* timer_id);
+    bool (*unregister_timer)(const clap_host_t* host, clap_id timer_id);
+};
+constexpr char CLAP_EXT_POSIX_FD_SUPPORT[] = "clap.posix-fd-support";
+enum : uint32_t { CLAP_POSIX_FD_READ = 1 << 0, CLAP_POSIX_FD_ERROR = 1 << 2 };
+struct clap_plugin_posix_fd_support_t {
+    void (*on_fd)(const clap_plugin_t* plugin, int fd, uint32_t flags);
+};
+struct clap_host_posix_fd_support_t {
+    bool (*register_fd)(const clap_host_t* host, int fd, uint32_t flags);
+    bool (*modify_fd)(const clap_host_t* host, int fd, uint32_t flags);
+    bool (*unregister_fd)(const clap_host_t* host, int fd);
+};
+
+}  // extern "C"
+
+// The published layouts on 64-bit Linux and Windows.
+static_assert(sizeof(void*) == 8, "64-bit hosts only");
+static_assert(sizeof(clap_version_t) == 12);
+static_assert(offsetof(clap_plugin_descriptor_t, id) == 16 &&
+              offsetof(clap_plugin_descriptor_t, features) == 80 &&
+              sizeof(clap_plugin_descriptor_t) == 88);
+static_assert(offsetof(clap_host_t, host_data) == 16 && offsetof(clap_host_t, get_extension) == 56 &&
+              sizeof(clap_host_t) == 88);
+static_assert(sizeof(clap_event_header_t) == 16 && offsetof(clap_event_header_t, type) == 10);
+static_assert(offsetof(clap_event_param_value_t, param_id) == 16 &&
+              offsetof(clap_event_param_value_t, cookie) == 24 &&
+              offsetof(clap_event_param_value_t, note_id) == 32 &&
+              offsetof(clap_event_param_value_t, value) == 48 &&
+              sizeof(clap_event_param_value_t) == 56);
+static_assert(offsetof(clap_event_param_gesture_t, param_id) == 16 &&
+              sizeof(clap_event_param_gesture_t) == 20);
+static_assert(sizeof(clap_input_events_t) == 24 && sizeof(clap_output_events_t) == 16);
+static_assert(offsetof(clap_audio_buffer_t, channel_count) == 16 &&
+              offsetof(clap_audio_buffer_t, constant_mask) == 24 && sizeof(clap_audio_buffer_t) == 32);
+static_assert(offsetof(clap_process_t, frames_count) == 8 &&
+              offsetof(clap_process_t, audio_inputs) == 24 &&
+              offsetof(clap_process_t, audio_inputs_count) == 40 &&
+              offsetof(clap_process_t, in_events) == 48 && sizeof(clap_process_t) == 64);
+static_assert(offsetof(clap_plugin_t, init) == 16 && offsetof(clap_plugin_t, process) == 72 &&
+              sizeof(clap_plugin_t) == 96);
+static_assert(sizeof(clap_plugin_factory_t) == 24);
+static_assert(offsetof(clap_plugin_entry_t, init) == 16 && sizeof(clap_plugin_entry_t) == 40);
+static_assert(sizeof(clap_istream_t) == 16 && sizeof(clap_ostream_t) == 16);
+static_assert(offsetof(clap_audio_port_info_t, flags) == 260 &&
+              offsetof(clap_audio_port_info_t, port_type) == 272 &&
+              offsetof(clap_audio_port_info_t, in_place_pair) == 280 &&
+              sizeof(clap_audio_port_info_t) == 288);
+static_assert(offsetof(clap_param_info_t, cookie) == 8 && offsetof(clap_param_info_t, name) == 16 &&
+              offsetof(clap_param_info_t, module) == 272 &&
+              offsetof(clap_param_info_t, min_value) == 1296 && sizeof(clap_param_info_t) == 1320);
+static_assert(sizeof(clap_plugin_params_t) == 48 && sizeof(clap_host_params_t) == 24);
+static_assert(sizeof(clap_plugin_gui_t) == 120 && offsetof(clap_plugin_gui_t, set_parent) == 80);
+static_assert(offsetof(clap_window_t, x11) == 8 && sizeof(clap_window_t) == 16);
+static_assert(offsetof(clap_gui_resize_hints_t, aspect_ratio_width) == 4 &&
+              sizeof(clap_gui_resize_hints_t) == 12);
+static_assert(sizeof(clap_host_timer_support_t) == 16 && sizeof(clap_host_posix_fd_support_t) == 24);

@@ -1,0 +1,126 @@
+// The parameters as CLAP hosts see them: the table's shown units (stepped ones by position),
+// texts with their units, and the events that carry values in and editor gestures out.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "clap/clap_instance.h"
+#include "parameters/parameter_set.h"
+
+float normalizedFromHostValue(int index, double value) {
+    const ParameterSpec& spec = parameterTable[index];
+    if (spec.steps > 0)
+        return clampParameter(static_cast<float>(std::nearbyint(value)) / static_cast<float>(spec.steps));
+    return clampParameter(normalizedFromShown(spec, static_cast<float>(value)));
+}
+
+// The value kept is a 32-bit normalized float: the host gets the shortest decimal in shown
+// units that maps back to it, so that 60 set is 60 read, not 60.0000038.
+double hostValueFromNormalized(int index, float value) {
+    const ParameterSpec& spec = parameterTable[index];
+    if (spec.steps > 0) return std::nearbyint(static_cast<double>(value) * spec.steps);
+    const double shown = shownFromNormalized(spec, value);
+    double scale = 1.0;
+    for (int digits = 0; digits <= 9; ++digits, scale *= 10.0) {
+        const double candidate = std::nearbyint(shown * scale) / scale;
+        if (normalizedFromHostValue(index, candidate) == value) return candidate;
+    }
+    return shown;
+}
+
+void applyParameterEvent(ClapInstance& instance, const clap_event_header_t& event) {
+    if (event.space_id != CLAP_CORE_EVENT_SPACE_ID || event.type != CLAP_EVENT_PARAM_VALUE ||
+        event.size < sizeof(clap_event_param_value_t))
+        return;
+    const auto& change = reinterpret_cast<const clap_event_param_value_t&>(event);
+    if (change.param_id >= static_cast<clap_id>(parameterCount)) return;
+    const int index = static_cast<int>(change.param_id);
+    instance.parameters[index].store(normalizedFromHostValue(index, change.value),
+                                     std::memory_order_relaxed);
+}
+
+void sendEditorEvents(ClapInstance& instance, const clap_output_events_t* out) {
+    EditorEventQueue& queue = instance.editorEvents;
+    const uint32_t written = queue.written.load(std::memory_order_acquire);
+    uint32_t read = queue.read.load(std::memory_order_relaxed);
+    for (; read != written; ++read) {
+        const EditorEvent& queued = queue.events[read % EditorEventQueue::capacity];
+        if (!out || !out->try_push) continue;  // nowhere to go: dropped
+        const clap_event_header_t header{0, 0, CLAP_CORE_EVENT_SPACE_ID, queued.type, 0};
+        if (queued.type == CLAP_EVENT_PARAM_VALUE) {
+            clap_event_param_value_t event{header, static_cast<clap_id>(queued.parameter),
+                                           nullptr, -1, -1, -1, -1,
+                                           hostValueFromNormalized(queued.parameter, queued.value)};
+            event.header.size = sizeof event;
+            out->try_push(out, &event.header);
+        } else {
+            clap_event_param_gesture_t event{header, static_cast<clap_id>(queued.parameter)};
+            event.header.size = sizeof event;
+            out->try_push(out, &event.header);
+        }
+    }
+    queue.read.store(read, std::memory_order_release);
+}
+
+namespace {
+
+uint32_t count(const clap_plugin_t*) { return parameterCount; }
+
+bool validId(clap_id id) { return id < static_cast<clap_id>(parameterCount); }
+
+bool getInfo(const clap_plugin_t*, uint32_t index, clap_param_info_t* info) {
+    if (!validId(index) || !info) return false;
+    const ParameterSpec& spec = parameterTable[index];
+    std::memset(info, 0, sizeof *info);
+    info->id = index;
+    info->flags = CLAP_PARAM_IS_AUTOMATABLE;
+    if (spec.steps > 0) info->flags |= CLAP_PARAM_IS_STEPPED;
+    if (spec.isBypass) info->flags |= CLAP_PARAM_IS_BYPASS;
+    std::snprintf(info->name, sizeof info->name, "%s", spec.name);
+    const int i = static_cast<int>(index);
+    info->min_value = hostValueFromNormalized(i, 0.0f);
+    info->max_value = hostValueFromNormalized(i, 1.0f);
+    info->default_value = hostValueFromNormalized(i, parameterDefaults[i]);
+    return true;
+}
+
+bool getValue(const clap_plugin_t* plugin, clap_id id, double* value) {
+    if (!validId(id) || !value) return false;
+    const int i = static_cast<int>(id);
+    *value = hostValueFromNormalized(i, instanceOf(plugin).parameters[i].load(std::memory_order_relaxed));
+    return true;
+}
+
+// The display text followed by the unit: "40%", "0.50 Asym", "-18.0 dB".
+bool valueToText(const clap_plugin_t*, clap_id id, double value, char* text, uint32_t capacity) {
+    if (!validId(id) || !text || capacity == 0) return false;
+    const int i = static_cast<int>(id);
+    const ParameterSpec& spec = parameterTable[i];
+    char number[48];
+    formatParameterNumber(spec, normalizedFromHostValue(i, value), number, sizeof number);
+    const char* separator = spec.unit[0] == '\0' || spec.unit[0] == '%' ? "" : " ";
+    const int length = std::snprintf(text, capacity, "%s%s%s", number, separator, spec.unit);
+    return length >= 0 && static_cast<uint32_t>(length) < capacity;
+}
+
+bool textToValue(const clap_plugin_t*, clap_id id, const char* text, double* value) {
+    if (!validId(id) || !text || !value) return false;
+    const int i = static_cast<int>(id);
+    float normalized;
+    if (!parseParameterText(parameterTable[i], text, &normalized)) return false;
+    *value = hostValueFromNormalized(i, normalized);
+    return true;
+}
+
+void flush(const clap_plugin_t* plugin, const clap_input_events_t* in,
+           const clap_output_events_t* out) {
+    ClapInstance& instance = instanceOf(plugin);
+    const uint32_t eventCount = in && in->size && in->get ? in->size(in) : 0;
+    for (uint32_t k = 0; k < eventCount; ++k)
+        if (const clap_event_header_t* event = in->get(in, k)) applyParameterEvent(instance, *event);
+    sendEditorEvents(instance, out);
+}
+
+}  // namespace
+
+const clap_plugin_params_t clapParams = {count, getInfo, getValue, valueToText, textToValue, flush};

@@ -1,0 +1,76 @@
+// The saved state: a tag, a format version, the parameter count and the normalized values,
+// little-endian 32-bit words. A state that is short, longer, foreign or holds a value
+// outside 0..1 is refused as a whole and changes nothing.
+#include <cmath>
+#include <cstring>
+
+#include "clap/clap_instance.h"
+
+namespace {
+
+constexpr uint32_t stateTag = 0x4D4C5654;  // "TVLM" read as bytes
+constexpr uint32_t stateVersion = 1;
+constexpr size_t stateWords = 3 + parameterCount;
+constexpr size_t stateBytes = stateWords * 4;
+
+void putWord(unsigned char* at, uint32_t word) {
+    for (int b = 0; b < 4; ++b) at[b] = static_cast<unsigned char>(word >> (8 * b));
+}
+
+uint32_t getWord(const unsigned char* at) {
+    uint32_t word = 0;
+    for (int b = 0; b < 4; ++b) word |= static_cast<uint32_t>(at[b]) << (8 * b);
+    return word;
+}
+
+bool save(const clap_plugin_t* plugin, const clap_ostream_t* stream) {
+    if (!stream || !stream->write) return false;
+    const ClapInstance& instance = instanceOf(plugin);
+    unsigned char bytes[stateBytes];
+    putWord(bytes, stateTag);
+    putWord(bytes + 4, stateVersion);
+    putWord(bytes + 8, parameterCount);
+    for (int i = 0; i < parameterCount; ++i) {
+        const float value = instance.parameters[i].load(std::memory_order_relaxed);
+        uint32_t word;
+        std::memcpy(&word, &value, 4);
+        putWord(bytes + 12 + 4 * i, word);
+    }
+    size_t sent = 0;
+    while (sent < stateBytes) {
+        const int64_t n = stream->write(stream, bytes + sent, stateBytes - sent);
+        if (n <= 0) return false;
+        sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool load(const clap_plugin_t* plugin, const clap_istream_t* stream) {
+    if (!stream || !stream->read) return false;
+    // One byte more than a state holds, to tell a longer stream from an exact one.
+    unsigned char bytes[stateBytes + 1];
+    size_t received = 0;
+    while (received < sizeof bytes) {
+        const int64_t n = stream->read(stream, bytes + received, sizeof bytes - received);
+        if (n < 0) return false;
+        if (n == 0) break;
+        received += static_cast<size_t>(n);
+    }
+    if (received != stateBytes || getWord(bytes) != stateTag || getWord(bytes + 4) != stateVersion ||
+        getWord(bytes + 8) != static_cast<uint32_t>(parameterCount))
+        return false;
+    float values[parameterCount];
+    for (int i = 0; i < parameterCount; ++i) {
+        const uint32_t word = getWord(bytes + 12 + 4 * i);
+        std::memcpy(&values[i], &word, 4);
+        if (!(values[i] >= 0.0f && values[i] <= 1.0f)) return false;
+    }
+    ClapInstance& instance = instanceOf(plugin);
+    for (int i = 0; i < parameterCount; ++i)
+        instance.parameters[i].store(values[i], std::memory_order_relaxed);
+    return true;
+}
+
+}  // namespace
+
+const clap_plugin_state_t clapState = {save, load};

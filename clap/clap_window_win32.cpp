@@ -1,0 +1,66 @@
+// Windows: the GDI+ editor window as a child of the host's window. Its messages come from the
+// host's message loop; the host's timer advances the glow. The window class and GDI+ live
+// while an editor window is open, so nothing of this library is left registered after the
+// host unloads it.
+#include <windows.h>
+
+#include <gdiplus.h>
+
+#include "clap/clap_instance.h"
+#include "editor/editor_window.h"
+
+namespace {
+
+int openWindows = 0;  // on the host's main thread only
+ULONG_PTR gdiplusToken = 0;
+
+HMODULE thisModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&thisModule), &module);
+    return module;
+}
+
+void firstWindowOpens() {
+    Gdiplus::GdiplusStartupInput input;
+    Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);
+    registerEditorWindowClass(thisModule());
+}
+
+void lastWindowClosed() {
+    unregisterEditorWindowClass(thisModule());
+    if (gdiplusToken) Gdiplus::GdiplusShutdown(gdiplusToken);
+    gdiplusToken = 0;
+}
+
+}  // namespace
+
+const char* const clapWindowApi = CLAP_WINDOW_API_WIN32;
+const void* const clapPosixFdSupport = nullptr;
+
+bool openClapWindow(ClapInstance& instance, const clap_window_t& parent) {
+    ClapEditor& editor = instance.editor;
+    if (openWindows++ == 0) firstWindowOpens();
+    editor.window = createEditorWindow(&editor.view, parent.win32, thisModule());
+    if (!editor.window && --openWindows == 0) lastWindowClosed();
+    return editor.window != nullptr;
+}
+
+void closeClapWindow(ClapInstance& instance) {
+    ClapEditor& editor = instance.editor;
+    if (!editor.window) return;
+    // The host may have destroyed its window, and ours with it, already.
+    const HWND window = static_cast<HWND>(editor.window);
+    if (IsWindow(window)) DestroyWindow(window);
+    editor.window = nullptr;
+    if (--openWindows == 0) lastWindowClosed();
+}
+
+void driveClapWindow(ClapInstance& instance, bool animate) {
+    const HWND window = static_cast<HWND>(instance.editor.window);
+    if (animate && IsWindow(window)) {
+        advanceAnimation(instance.editor.view);
+        InvalidateRect(window, nullptr, FALSE);
+    }
+    finishEditorGesture(instance);
+}

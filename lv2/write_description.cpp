@@ -1,0 +1,94 @@
+// Writes the plug-in's LV2 description (Tolvan_Velmora.ttl) from the parameter table, at
+// build time: velmora-lv2-description URI MINOR MICRO OUTPUT.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "lv2/port_values.h"
+#include "parameters/parameter_set.h"
+
+namespace {
+
+// Turtle reads "40" as an integer and "40.0" as a decimal: the range is written as decimals.
+std::string decimal(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+    std::string result = text;
+    if (result.find_first_of(".e") == std::string::npos) result += ".0";
+    return result;
+}
+
+void writeControlPort(FILE* out, int index) {
+    const ParameterSpec& spec = parameterTable[index];
+    std::fprintf(out, "        a lv2:InputPort , lv2:ControlPort ;\n        lv2:index %d ;\n", index);
+    if (spec.isBypass) {
+        // LV2 hosts know the switch as the enable port, 1 while processing.
+        std::fprintf(out,
+                     "        lv2:symbol \"enabled\" ;\n        lv2:name \"%s\" ;\n"
+                     "        lv2:designation lv2:enabled ;\n"
+                     "        lv2:portProperty lv2:toggled ;\n"
+                     "        lv2:default %d ;\n        lv2:minimum 0 ;\n        lv2:maximum 1\n",
+                     spec.name, defaultNormalized(spec) > 0.5f ? 0 : 1);
+        return;
+    }
+    std::fprintf(out,
+                 "        lv2:symbol \"%s\" ;\n        lv2:name \"%s\" ;\n"
+                 "        lv2:default %s ;\n        lv2:minimum %s ;\n        lv2:maximum %s",
+                 spec.symbol, spec.name, decimal(spec.defaultShown).c_str(),
+                 decimal(spec.minimum).c_str(), decimal(spec.maximum).c_str());
+    if (spec.steps > 0) std::fprintf(out, " ;\n        lv2:portProperty lv2:integer");
+    if (std::strcmp(spec.unit, "%") == 0) std::fprintf(out, " ;\n        units:unit units:pc");
+    if (std::strcmp(spec.unit, "dB") == 0) std::fprintf(out, " ;\n        units:unit units:db");
+    std::fprintf(out, "\n");
+}
+
+void writeAudioPort(FILE* out, int index, bool input, const char* symbol, const char* name) {
+    std::fprintf(out,
+                 "        a lv2:%s , lv2:AudioPort ;\n        lv2:index %d ;\n"
+                 "        lv2:symbol \"%s\" ;\n        lv2:name \"%s\"\n",
+                 input ? "InputPort" : "OutputPort", index, symbol, name);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: %s URI MINOR MICRO OUTPUT\n", argv[0]);
+        return 2;
+    }
+    FILE* out = std::fopen(argv[4], "w");
+    if (!out) {
+        std::perror(argv[4]);
+        return 1;
+    }
+    std::fprintf(out,
+                 "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
+                 "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
+                 "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+                 "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+                 "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n\n"
+                 "<%s>\n"
+                 "    a lv2:Plugin , lv2:DistortionPlugin , doap:Project ;\n"
+                 "    doap:name \"Tolvan Velmora\" ;\n"
+                 "    doap:maintainer [\n        a foaf:Organization ;\n"
+                 "        foaf:name \"Tolvan Audio Technologies\"\n    ] ;\n"
+                 "    lv2:minorVersion %d ;\n    lv2:microVersion %d ;\n"
+                 "    rdfs:comment \"Stereo tube and tape saturation: three bands, a tube stage, "
+                 "low-band momentum, high-band sieve and a final glue stage.\" ;\n"
+                 "    lv2:optionalFeature lv2:hardRTCapable ;\n    lv2:port [\n",
+                 argv[1], std::atoi(argv[2]), std::atoi(argv[3]));
+    for (int i = 0; i < parameterCount; ++i) {
+        writeControlPort(out, i);
+        std::fprintf(out, "    ] , [\n");
+    }
+    writeAudioPort(out, lv2PortInputLeft, true, "in_left", "In Left");
+    std::fprintf(out, "    ] , [\n");
+    writeAudioPort(out, lv2PortInputRight, true, "in_right", "In Right");
+    std::fprintf(out, "    ] , [\n");
+    writeAudioPort(out, lv2PortOutputLeft, false, "out_left", "Out Left");
+    std::fprintf(out, "    ] , [\n");
+    writeAudioPort(out, lv2PortOutputRight, false, "out_right", "Out Right");
+    std::fprintf(out, "    ] .\n");
+    return std::fclose(out) == 0 ? 0 : 1;
+}

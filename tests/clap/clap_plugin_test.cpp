@@ -1,0 +1,251 @@
+// The .clap through a host's eyes: descriptor and ports, the parameters in shown units and
+// their texts, output bit-identical to the VST 2.4 library at several rates and block sizes,
+// values taking effect at their frame, state, reset, odd calls, and unload cycles.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "clap/clap_test_host.h"
+#include "support/plugin_library.h"
+#include "support/test_signal.h"
+
+namespace {
+
+// The same settings both ways: host values for CLAP, their normalized values for VST 2.4.
+const double hostValues[8] = {80.0, 0.3, 50.0, 60.0, 20.0, -4.5, 90.0, 0.0};
+const float normalizedValues[8] = {0.8f, 0.3f, 0.5f, 0.6f, 0.2f, 0.375f, 0.9f, 0.0f};
+
+struct Stereo {
+    std::vector<float> left, right;
+    explicit Stereo(size_t n) : left(n), right(n) {}
+    float* channels[2];
+    float* const* data() { return channels[0] = left.data(), channels[1] = right.data(), channels; }
+    bool operator==(const Stereo& o) const { return left == o.left && right == o.right; }
+};
+
+Stereo signal(size_t frames, double rate, uint32_t seed) {
+    Stereo s(frames);
+    fillTestSignal(s.left.data(), s.right.data(), frames, rate, seed);
+    return s;
+}
+
+TEST(ClapPlugin, DescriptorPortsParametersAndTexts) {
+    ClapLibrary library;
+    ASSERT_NE(library.factory(), nullptr);
+    const clap_plugin_factory_t& factory = *library.factory();
+    ASSERT_EQ(factory.get_plugin_count(&factory), 1u);
+    const clap_plugin_descriptor_t* d = factory.get_plugin_descriptor(&factory, 0);
+    std::string features;
+    for (const char* const* f = d->features; *f; ++f) features += std::string(*f) + " ";
+    EXPECT_EQ(std::string(d->id) + "|" + d->name + "|" + d->vendor + "|" + d->version + "|" + features,
+              std::string(velmoraClapId) + "|Tolvan Velmora|Tolvan Audio Technologies|" +
+                  VELMORA_PROJECT_VERSION + "|audio-effect distortion stereo ");
+    EXPECT_EQ(factory.create_plugin(&factory, nullptr, velmoraClapId), nullptr);
+
+    ClapPlugin p(library);
+    ASSERT_NE(p.params, nullptr);
+    EXPECT_EQ(factory.create_plugin(&factory, &p.host.host, "com.other"), nullptr);
+    const auto* ports = pluginExtension<clap_plugin_audio_ports_t>(p.plugin, CLAP_EXT_AUDIO_PORTS);
+    for (bool input : {true, false}) {
+        clap_audio_port_info_t info{};
+        ASSERT_EQ(ports->count(p.plugin, input), 1u);
+        ASSERT_TRUE(ports->get(p.plugin, 0, input, &info));
+        EXPECT_EQ(info.channel_count * 100 + info.flags * 10 + info.in_place_pair, 210u);
+        EXPECT_STREQ(info.port_type, "stereo");
+        EXPECT_FALSE(ports->get(p.plugin, 1, input, &info));
+    }
+    EXPECT_EQ(pluginExtension<clap_plugin_latency_t>(p.plugin, CLAP_EXT_LATENCY)->get(p.plugin), 0u);
+
+    ASSERT_EQ(p.params->count(p.plugin), 8u);
+    struct Expected { const char* name; double min, max, defaultValue; const char* text; };
+    const Expected expected[8] = {
+        {"Drive", 0, 100, 40, "40%"},      {"Tube Bias", 0, 1, 0.5, "0.50 Asym"},
+        {"580 Glue", 0, 100, 70, "70%"},   {"Momentum", 0, 100, 85, "85%"},
+        {"172 Sieve", 0, 100, 75, "75%"},  {"Output", -18, 18, 0, "0.0 dB"},
+        {"Mix", 0, 100, 100, "100%"},      {"Bypass", 0, 1, 0, "0"}};
+    for (uint32_t i = 0; i < 8; ++i) {
+        clap_param_info_t info{};
+        ASSERT_TRUE(p.params->get_info(p.plugin, i, &info));
+        const Expected& e = expected[i];
+        EXPECT_EQ(info.id, i);
+        EXPECT_STREQ(info.name, e.name);
+        EXPECT_TRUE(info.min_value == e.min && info.max_value == e.max && info.default_value == e.defaultValue &&
+                    p.value(i) == e.defaultValue) << e.name;
+        EXPECT_EQ(info.flags, CLAP_PARAM_IS_AUTOMATABLE | (i == 7 ? CLAP_PARAM_IS_STEPPED | CLAP_PARAM_IS_BYPASS : 0));
+        EXPECT_EQ(p.text(i, e.defaultValue), e.text);
+    }
+    clap_param_info_t info{};
+    EXPECT_FALSE(p.params->get_info(p.plugin, 8, &info));
+    EXPECT_EQ(p.text(5, -18.0) + "|" + p.text(7, 1.0) + "|" + p.text(8, 1.0), "-18.0 dB|100|refused");
+    char small[4];
+    EXPECT_FALSE(p.params->value_to_text(p.plugin, 5, -18.0, small, sizeof small));
+
+    // Texts read back with or without the unit; what is not a value of that parameter is not.
+    struct Read { clap_id id; const char* text; double value; };  // value 999: refused
+    for (const Read& r : {Read{5, "-6.5 dB", -6.5}, Read{5, " 3 ", 3.0}, Read{0, "55%", 55.0},
+                          Read{0, "55 %", 55.0}, Read{0, "150", 100.0}, Read{1, "0.25 Asym", 0.25},
+                          Read{7, "100", 1.0}, Read{7, "30", 0.0}, Read{0, "", 999}, Read{0, "loud", 999},
+                          Read{0, "5 dB", 999}, Read{0, "40%%", 999}, Read{0, "nan", 999}, Read{0, "1e999", 999}}) {
+        double value = 999;
+        EXPECT_EQ(p.params->text_to_value(p.plugin, r.id, r.text, &value), r.value != 999) << r.text;
+        EXPECT_EQ(value, r.value) << r.text;
+    }
+}
+
+// Set before activation (as hosts restoring a project do), then block after block.
+TEST(ClapPlugin, OutputIsTheVst2OutputAtEveryRateAndBlockSize) {
+    ClapLibrary library;
+    PluginLibrary vst;
+    ASSERT_TRUE(vst.loaded());
+    for (double rate : {8000.0, 44100.0, 96000.0, 192000.0}) {
+        for (uint32_t blockSize : {1u, 64u, 441u, 4096u}) {
+            ClapPlugin p(library);
+            AEffect* effect = vst.create();
+            for (clap_id i = 0; i < 8; ++i) {
+                p.set(i, hostValues[i]);
+                EXPECT_EQ(p.value(i), hostValues[i]);
+                effect->setParameter(effect, static_cast<int32_t>(i), normalizedValues[i]);
+            }
+            ASSERT_TRUE(p.activate(rate));
+            dispatch(effect, effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
+            const size_t total = 8192;
+            Stereo input = signal(total, rate, 3), fromVst(total), fromClap = input;
+            for (size_t at = 0; at < total; at += blockSize) {
+                const uint32_t n = static_cast<uint32_t>(std::min<size_t>(blockSize, total - at));
+                float* in[2] = {input.left.data() + at, input.right.data() + at};
+                float* vstOut[2] = {fromVst.left.data() + at, fromVst.right.data() + at};
+                float* inPlace[2] = {fromClap.left.data() + at, fromClap.right.data() + at};
+                effect->processReplacing(effect, in, vstOut, static_cast<int32_t>(n));
+                ASSERT_EQ(p.process(inPlace, inPlace, n), CLAP_PROCESS_CONTINUE);
+            }
+            EXPECT_TRUE(fromClap == fromVst) << rate << " Hz, blocks of " << blockSize;
+            closeEffect(effect);
+        }
+    }
+}
+
+// A value takes effect at its frame: the VST 2.4 library fed the same pieces agrees.
+TEST(ClapPlugin, ParameterEventsTakeEffectAtTheirFrame) {
+    ClapLibrary library;
+    PluginLibrary vst;
+    ClapPlugin p(library);
+    AEffect* effect = vst.create();
+    ASSERT_TRUE(p.activate(48000.0));
+    dispatch(effect, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+    Stereo input = signal(1024, 48000.0, 9), fromClap(1024), fromVst(1024);
+
+    EventList events;
+    events.add(0, 0, 80.0);
+    events.add(300, 5, -12.0);
+    events.add(300, 7, 0.0);
+    events.add(700, 1, 0.9);
+    events.add(5000, 6, 50.0);  // beyond the block: applies after its last frame
+    ASSERT_EQ(p.process(input.data(), fromClap.data(), 1024, &events), CLAP_PROCESS_CONTINUE);
+
+    struct Piece { int32_t from, to; int32_t parameter; float value; };
+    for (const Piece& piece : {Piece{0, 300, 0, 0.8f}, Piece{300, 700, 5, (-12.0f / 36.0f) + 0.5f},
+                               Piece{700, 1024, 1, 0.9f}}) {
+        effect->setParameter(effect, piece.parameter, piece.value);
+        float* in[2] = {input.left.data() + piece.from, input.right.data() + piece.from};
+        float* out[2] = {fromVst.left.data() + piece.from, fromVst.right.data() + piece.from};
+        effect->processReplacing(effect, in, out, piece.to - piece.from);
+    }
+    EXPECT_TRUE(fromClap == fromVst);
+    EXPECT_EQ(p.value(6), 50.0);
+    closeEffect(effect);
+
+    // No audio at all: the values still count; frames without buffers are an error.
+    EventList late;
+    late.add(0, 2, 10.0);
+    EXPECT_EQ(p.process(nullptr, nullptr, 0, &late), CLAP_PROCESS_CONTINUE);
+    EXPECT_EQ(p.value(2), 10.0);
+    EXPECT_EQ(p.process(nullptr, fromClap.data(), 16), CLAP_PROCESS_ERROR);
+}
+
+TEST(ClapPlugin, StateRestoresEveryParameterAndRefusesBadState) {
+    ClapLibrary library;
+    ClapPlugin p(library);
+    for (clap_id i = 0; i < 8; ++i) p.set(i, hostValues[i]);
+    ByteStream saved;
+    ASSERT_TRUE(p.state->save(p.plugin, &saved.out));
+    ASSERT_EQ(saved.bytes.size(), 44u);
+
+    ClapPlugin q(library);
+    ASSERT_TRUE(q.state->load(q.plugin, &saved.in));
+    for (clap_id i = 0; i < 8; ++i) EXPECT_EQ(q.value(i), hostValues[i]) << i;
+
+    auto refused = [&](std::vector<unsigned char> bytes, const char* what) {
+        ClapPlugin fresh(library);
+        fresh.set(0, 12.0);
+        ByteStream bad;
+        bad.bytes = std::move(bytes);
+        EXPECT_FALSE(fresh.state->load(fresh.plugin, &bad.in)) << what;
+        EXPECT_EQ(fresh.value(0), 12.0) << what;
+        EXPECT_EQ(fresh.value(5), 0.0) << what;
+    };
+    auto changed = [&](size_t at, unsigned char byte) {
+        std::vector<unsigned char> b = saved.bytes;
+        b[at] = byte;
+        return b;
+    };
+    refused({}, "empty");
+    refused({saved.bytes.begin(), saved.bytes.end() - 1}, "short");
+    std::vector<unsigned char> longer = saved.bytes;
+    longer.push_back(0);
+    refused(longer, "longer");
+    refused(changed(0, 'X'), "foreign tag");
+    refused(changed(4, 2), "other version");
+    refused(changed(8, 9), "other count");
+    refused(changed(12 + 3, 0x7f), "a value above 1");   // 0.8f's top byte made 0x7f: huge
+    refused(changed(12 + 3, 0xff), "a negative or NaN value");
+}
+
+// reset and activation forget the history: processing continues as a fresh instance would.
+TEST(ClapPlugin, ResetAndActivationForgetTheHistory) {
+    ClapLibrary library;
+    Stereo warmUp = signal(4096, 48000.0, 4), probe = signal(2048, 48000.0, 5);
+    auto run = [&](ClapPlugin& p, Stereo in) {
+        Stereo out(in.left.size());
+        p.process(in.data(), out.data(), static_cast<uint32_t>(in.left.size()));
+        return out;
+    };
+    ClapPlugin fresh(library), reset(library), kept(library), reactivated(library);
+    for (ClapPlugin* p : {&fresh, &reset, &kept, &reactivated}) ASSERT_TRUE(p->activate(48000.0));
+    for (ClapPlugin* p : {&reset, &kept, &reactivated}) run(*p, warmUp);
+    reset.plugin->reset(reset.plugin);
+    reactivated.plugin->stop_processing(reactivated.plugin);
+    reactivated.plugin->deactivate(reactivated.plugin);
+    ASSERT_TRUE(reactivated.activate(48000.0));
+    const Stereo expected = run(fresh, probe);
+    EXPECT_TRUE(run(reset, probe) == expected);
+    EXPECT_TRUE(run(reactivated, probe) == expected);
+    EXPECT_FALSE(run(kept, probe) == expected);
+}
+
+TEST(ClapPlugin, OddRatesAndUnloadCycles) {
+    {
+        ClapLibrary library;
+        ClapPlugin p(library);
+        for (double rate : {0.0, -48000.0, std::nan(""), std::numeric_limits<double>::infinity()})
+            EXPECT_FALSE(p.plugin->activate(p.plugin, rate, 1, 512)) << rate;
+        EXPECT_TRUE(p.activate(1.0));  // any positive rate; the engine raises it to its floor
+    }
+    Stereo first(0);
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        ClapLibrary library;
+        ASSERT_NE(library.factory(), nullptr) << cycle;
+        ClapPlugin p(library);
+        ASSERT_TRUE(p.activate(44100.0));
+        Stereo in = signal(512, 44100.0, 1), out(512);
+        ASSERT_EQ(p.process(in.data(), out.data(), 512), CLAP_PROCESS_CONTINUE);
+        if (cycle == 0) first = out;
+        EXPECT_TRUE(out == first) << cycle;
+    }
+}
+
+}  // namespace
