@@ -1,0 +1,14 @@
+// The saved state. The component's: a tag, a version and the eight normalized values as
+// little-endian 32-bit floats. The controller's: its own tag and version, nothing else yet
+// (every setting is a parameter and travels with the component).
+#pragma once
+
+#include "engine/parameter_index.h"
+#include "vst3/vst3_abi.h"
+
+bool writeComponentState(vst3::IBStream* stream, const float (&values)[parameterCount]);
+// False, with values untouched, for a short, foreign, newer or corrupt stream.
+bool readComponentState(vst3::IBStream* stream, float (&values)[parameterCount]);
+
+bool writeControllerState(vst3::IBStream* stream);
+bool readControllerState(vst3::IBStream* stream);
