@@ -110,62 +110,52 @@ std::pair<float, size_t> largestDifference(const Interleaved& a, const Interleav
 }
 
 // The count of silent frames, up to `longest`, after which the engine's output comes closest
-// to Ardour's: the engine at rest is advanced by one silent frame at a time, and each count is
-// tried on a copy of it over the input's first frames; the closest few again over more.
+// to Ardour's: the engine at rest is advanced one silent frame at a time, each count tried on
+// a copy of it over the input's first 32 frames, and the closest eight again over 4800.
 size_t silentLeadOf(const Interleaved& input, const Interleaved& ardour, size_t longest) {
     BlockSettings block{};
     std::copy(parameterDefaults, parameterDefaults + parameterCount, block.parameters);
     for (const Setting& s : settings) block.parameters[s.index] = s.normalized;
-    EngineState resting{};
-    const double fs = prepareEngine(resting, rate);
-
-    constexpr size_t shortWindow = 32, longWindow = 4800;
-    std::vector<float> in[2], out[2];
-    for (int c = 0; c < 2; ++c) {
-        out[c].resize(longWindow);
-        for (size_t i = 0; i < longWindow; ++i) in[c].push_back(input[2 * i + c]);
-    }
-    auto differenceAfter = [&](EngineState engine, size_t window) {
+    EngineState engine{};
+    const double fs = prepareEngine(engine, rate);
+    constexpr size_t window = 4800;
+    std::vector<float> in[2], out[2] = {std::vector<float>(window), std::vector<float>(window)};
+    for (size_t i = 0; i < window; ++i)
+        for (int c = 0; c < 2; ++c) in[c].push_back(input[2 * i + c]);
+    auto differenceAfter = [&](EngineState trial, size_t frames) {
         const float* from[2] = {in[0].data(), in[1].data()};
         float* to[2] = {out[0].data(), out[1].data()};
-        processBlock(engine, fs, block, from, to, static_cast<int32_t>(window));
+        processBlock(trial, fs, block, from, to, static_cast<int32_t>(frames));
         float largest = 0.0f;
-        for (size_t i = 0; i < window; ++i)
+        for (size_t i = 0; i < frames; ++i)
             for (int c = 0; c < 2; ++c) largest = std::max(largest, std::fabs(out[c][i] - ardour[2 * i + c]));
         return largest;
     };
 
-    std::vector<std::pair<float, size_t>> closest;  // (difference, lead), the best few
-    const float silence[2] = {0.0f, 0.0f};
+    struct Candidate {
+        float difference;
+        size_t lead;
+        EngineState state;
+    };
+    std::vector<Candidate> closest;
+    const float zero = 0.0f;
     float sink[2];
+    const float* silence[2] = {&zero, &zero};
+    float* discard[2] = {&sink[0], &sink[1]};
     for (size_t lead = 0; lead <= longest; ++lead) {
-        const float difference = differenceAfter(resting, shortWindow);
-        if (closest.size() < 8 || difference < closest.back().first) {
+        const float difference = differenceAfter(engine, 32);
+        if (closest.size() < 8 || difference < closest.back().difference) {
             if (closest.size() == 8) closest.pop_back();
-            closest.insert(std::upper_bound(closest.begin(), closest.end(), std::make_pair(difference, lead)),
-                           {difference, lead});
+            auto at = std::find_if(closest.begin(), closest.end(),
+                                   [difference](const Candidate& c) { return c.difference > difference; });
+            closest.insert(at, {difference, lead, engine});
         }
-        const float* from[2] = {&silence[0], &silence[1]};
-        float* to[2] = {&sink[0], &sink[1]};
-        processBlock(resting, fs, block, from, to, 1);
+        processBlock(engine, fs, block, silence, discard, 1);
     }
-    size_t best = closest.front().second;
-    float bestDifference = INFINITY;
-    for (const auto& [ignored, lead] : closest) {
-        EngineState engine{};
-        prepareEngine(engine, rate);
-        for (size_t i = 0; i < lead; ++i) {
-            const float* from[2] = {&silence[0], &silence[1]};
-            float* to[2] = {&sink[0], &sink[1]};
-            processBlock(engine, fs, block, from, to, 1);
-        }
-        const float difference = differenceAfter(engine, longWindow);
-        if (difference < bestDifference) {
-            bestDifference = difference;
-            best = lead;
-        }
-    }
-    return best;
+    for (Candidate& c : closest) c.difference = differenceAfter(c.state, window);
+    return std::min_element(closest.begin(), closest.end(), [](const Candidate& a, const Candidate& b) {
+               return a.difference < b.difference;
+           })->lead;
 }
 
 TEST(ArdourHost, ScansAndRendersTheBundleLikeTheVst2Library) {
@@ -204,20 +194,29 @@ TEST(ArdourHost, ScansAndRendersTheBundleLikeTheVst2Library) {
 
     std::string ardourSettings;
     for (const Setting& s : settings) ardourSettings += std::to_string(s.index) + "=" + s.ardourValue + " ";
-    setenv("VELMORA_SESSION_DIR", (root / "session").c_str(), 1);
-    setenv("VELMORA_SESSION_NAME", "velmora", 1);
     setenv("VELMORA_CLASS_ID", classId, 1);
     setenv("VELMORA_SETTINGS", ardourSettings.c_str(), 1);
-    ASSERT_EQ(run("ardour7-lua " VELMORA_TEST_SOURCE_DIR "/ardour_session.lua", root / "lua.log"), 0);
-    ASSERT_NE(slurp(root / "lua.log").find("session saved"), std::string::npos) << slurp(root / "lua.log");
-    ASSERT_EQ(run("python3 " VELMORA_TEST_SOURCE_DIR "/ardour_place_file.py " + (root / "session").string() +
-                      " velmora " + (root / "input.wav").string(), root / "place.log"), 0)
-        << slurp(root / "place.log");
-    ASSERT_EQ(run("ardour7-export -b float -o " + (root / "ardour.wav").string() + " " +
-                      (root / "session").string() + " velmora", root / "export.log"), 0)
-        << slurp(root / "export.log");
-    const Interleaved ardour = readWav(root / "ardour.wav");
-    ASSERT_EQ(ardour.size(), input.size());
+    setenv("VELMORA_SESSION_NAME", "velmora", 1);
+    // Now and then this Ardour exports a fresh session as silence (with the plug-in switched
+    // off as well) or hangs in the export: a new session is made then, three times at most.
+    Interleaved ardour;
+    for (int attempt = 1; attempt <= 3 && ardour.empty(); ++attempt) {
+        const fs::path session = root / ("session" + std::to_string(attempt));
+        setenv("VELMORA_SESSION_DIR", session.c_str(), 1);
+        ASSERT_EQ(run("ardour7-lua " VELMORA_TEST_SOURCE_DIR "/ardour_session.lua", root / "lua.log"), 0);
+        ASSERT_NE(slurp(root / "lua.log").find("session saved"), std::string::npos) << slurp(root / "lua.log");
+        ASSERT_EQ(run("python3 " VELMORA_TEST_SOURCE_DIR "/ardour_place_file.py " + session.string() +
+                          " velmora " + (root / "input.wav").string(), root / "place.log"), 0)
+            << slurp(root / "place.log");
+        const fs::path rendered = root / ("ardour" + std::to_string(attempt) + ".wav");
+        if (run("ardour7-export -b float -o " + rendered.string() + " " + session.string() + " velmora",
+                root / "export.log") != 0)
+            continue;
+        ardour = readWav(rendered);
+        if (std::all_of(ardour.begin(), ardour.end(), [](float x) { return x == 0.0f; })) ardour.clear();
+        std::printf("Ardour's export, attempt %d: %s\n", attempt, ardour.empty() ? "silence or nothing" : "sound");
+    }
+    ASSERT_EQ(ardour.size(), input.size()) << slurp(root / "export.log");
 
     PluginLibrary library;
     ASSERT_TRUE(library.loaded());

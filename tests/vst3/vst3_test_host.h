@@ -13,8 +13,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+using ModuleHandle = HMODULE;
 #else
 #include <dlfcn.h>
+using ModuleHandle = void*;
 #endif
 
 using namespace vst3;
@@ -71,11 +73,7 @@ public:
     }
 
 private:
-#ifdef _WIN32
-    HMODULE handle_ = nullptr;
-#else
-    void* handle_ = nullptr;
-#endif
+    ModuleHandle handle_ = nullptr;
     bool entered_ = false;
     IPluginFactory* factory_ = nullptr;
 };
