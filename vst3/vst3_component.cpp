@@ -34,12 +34,6 @@ void* interfaceFor(Vst3Plugin* plugin, const char* iid) {
     return nullptr;
 }
 
-void destroyPlugin(Vst3Plugin* plugin) {
-    if (plugin->componentHandler)
-        plugin->componentHandler->vtbl->release(plugin->componentHandler);
-    delete plugin;
-}
-
 // IComponent.
 
 tresult VELMORA_VST3_CALL componentQuery(IComponent* self, const TUID iid, void** object) {
@@ -50,10 +44,24 @@ uint32_t VELMORA_VST3_CALL componentAddRef(IComponent* self) {
 }
 uint32_t VELMORA_VST3_CALL componentRelease(IComponent* self) { return releasePlugin(pluginOf(self)); }
 
-// One object is component and controller: a host may initialize it through either
-// interface, or both; nothing here needs the host's context.
+void dropComponentHandler(Vst3Plugin& plugin) {
+    if (plugin.componentHandler) plugin.componentHandler->vtbl->release(plugin.componentHandler);
+    plugin.componentHandler = nullptr;
+}
+
+void destroyPlugin(Vst3Plugin* plugin) {
+    dropComponentHandler(*plugin);
+    delete plugin;
+}
+
+// One object is component and controller: a host may initialize and terminate it through
+// either interface, or both; nothing here needs the host's context. Terminating lets go of
+// the host's handler.
 tresult VELMORA_VST3_CALL componentInitialize(IComponent*, FUnknown*) { return kResultOk; }
-tresult VELMORA_VST3_CALL componentTerminate(IComponent*) { return kResultOk; }
+tresult VELMORA_VST3_CALL componentTerminate(IComponent* self) {
+    dropComponentHandler(*pluginOf(self));
+    return kResultOk;
+}
 
 // The controller is this same object (reached by queryInterface), not a class of its own.
 tresult VELMORA_VST3_CALL getControllerClassId(IComponent*, TUID) { return kResultFalse; }

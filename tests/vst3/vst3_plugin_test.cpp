@@ -87,6 +87,11 @@ TEST(Vst3Module, InterfacesShareOneCountReleasedInAnyOrder) {
     ASSERT_TRUE(processor && controller && base);
     EXPECT_EQ(static_cast<void*>(base), static_cast<void*>(component));
     EXPECT_EQ(queryAs<FUnknown>(unknown(component), IPlugView_iid), nullptr);
+    RecordingHandler handler;  // held from setComponentHandler to terminate
+    controller->vtbl->setComponentHandler(controller, &handler.handler);
+    EXPECT_EQ(handler.references, 1);
+    component->vtbl->terminate(component);
+    EXPECT_EQ(handler.references, 0);
     EXPECT_EQ(component->vtbl->addRef(component), 5u);
     EXPECT_EQ(release(controller), 4u);
     EXPECT_EQ(release(component), 3u);
