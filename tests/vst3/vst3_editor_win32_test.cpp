@@ -3,6 +3,8 @@
 // one edit, and the window and GDI objects gone after each close.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "vst3_test_host.h"
 
 namespace {
@@ -61,6 +63,11 @@ TEST_F(Vst3EditorWin32, PanelInTheHostWindowReportsADragAsOneEdit) {
     EXPECT_EQ(client.right, 840);
     EXPECT_EQ(client.bottom, 520);
     pumpMessages(100);
+    HDC screen = GetDC(panel);  // painted through GDI+: many colours along the Drive knob's row
+    std::set<COLORREF> colours;
+    for (int x = 0; x < 840; ++x) colours.insert(GetPixel(screen, x, 165));
+    ReleaseDC(panel, screen);
+    EXPECT_GT(colours.size(), 20u);
 
     SendMessageA(panel, WM_LBUTTONDOWN, MK_LBUTTON, at(130, 165));  // Drive, at 0.4
     for (int step = 1; step <= 4; ++step) SendMessageA(panel, WM_MOUSEMOVE, MK_LBUTTON, at(130, 165 - 10 * step));
