@@ -20,6 +20,12 @@ uint32_t getWord(const unsigned char* at) {
     return word;
 }
 
+uint32_t getBigEndianWord(const unsigned char* at) {
+    uint32_t word = 0;
+    for (int b = 0; b < 4; ++b) word = word << 8 | at[b];
+    return word;
+}
+
 void putHeader(unsigned char* at, const char (&tag)[4]) {
     std::memcpy(at, tag, 4);
     putWord(at + 4, stateVersion);
@@ -63,17 +69,111 @@ bool writeComponentState(vst3::IBStream* stream, const float (&values)[parameter
     return writeAll(stream, bytes, componentStateBytes);
 }
 
+namespace {
+
+float floatFromBits(uint32_t word) {
+    float value;
+    std::memcpy(&value, &word, 4);
+    return value;
+}
+
+// Every value this plug-in saves is a clamped parameter.
+bool validValues(const float (&values)[parameterCount]) {
+    for (float value : values)
+        if (!(value >= 0.0f && value <= 1.0f)) return false;
+    return true;
+}
+
+// The VST 2.4 build's state as a VST 2 host saved it, which Steinberg's hosts hand over whole
+// when the VST 3 version replaces it in a project: an fxb bank (big-endian), perhaps behind
+// their 'VstW' record of the host's bypass switch, or a single fxp program.
+constexpr uint32_t fourCharacters(const char (&code)[5]) {
+    return static_cast<uint32_t>(code[0]) << 24 | static_cast<uint32_t>(code[1]) << 16 |
+           static_cast<uint32_t>(code[2]) << 8 | static_cast<uint32_t>(code[3]);
+}
+constexpr uint32_t vst2UniqueId = fourCharacters("VELM");
+constexpr int vst2ProgramNameBytes = 28;
+constexpr int vst2BankReservedBytes = 124;
+
+struct BigEndianReader {
+    vst3::IBStream* stream;
+    bool failed = false;
+
+    uint32_t word() {
+        unsigned char bytes[4] = {};
+        failed = failed || !readAll(stream, bytes, 4);
+        return getBigEndianWord(bytes);
+    }
+    void skip(int count) {
+        for (int i = 0; i < count; i += 4) word();
+    }
+};
+
+// A program after its 'CcnK', size and 'FxCk': version, ID, version, count, name, values.
+bool readVst2Program(BigEndianReader& in, float (&values)[parameterCount]) {
+    in.word();
+    const bool ours = in.word() == vst2UniqueId;
+    in.word();
+    const bool complete = in.word() == static_cast<uint32_t>(parameterCount);
+    in.skip(vst2ProgramNameBytes);
+    for (float& value : values) value = floatFromBits(in.word());
+    return ours && complete && !in.failed;
+}
+
+// After 'CcnK': the size, then a bank of programs (the current one counts) or one program.
+bool readVst2Bank(BigEndianReader& in, float (&values)[parameterCount]) {
+    in.word();
+    const uint32_t kind = in.word();
+    if (kind == fourCharacters("FxCk")) return readVst2Program(in, values);
+    if (kind != fourCharacters("FxBk")) return false;  // chunk banks are not this plug-in's
+    const uint32_t bankVersion = in.word();
+    if (in.word() != vst2UniqueId) return false;
+    in.word();
+    const uint32_t programs = in.word();
+    uint32_t current = 0;
+    if (bankVersion >= 1) {
+        current = in.word();
+        in.skip(vst2BankReservedBytes);
+    }
+    if (in.failed || programs < 1 || current >= programs) return false;
+    for (uint32_t program = 0; program <= current; ++program) {
+        if (in.word() != fourCharacters("CcnK")) return false;
+        in.word();
+        if (in.word() != fourCharacters("FxCk") || !readVst2Program(in, values)) return false;
+    }
+    return true;
+}
+
+// The host's bypass switch of the VST 2.4 instance becomes the Bypass parameter, which is the
+// VST 3 host's switch.
+bool readVst2State(BigEndianReader& in, uint32_t tag, float (&values)[parameterCount]) {
+    bool hostBypassed = false;
+    if (tag == fourCharacters("VstW")) {  // size, version, bypass
+        in.skip(8);
+        hostBypassed = in.word() != 0;
+        tag = in.word();
+    }
+    if (tag != fourCharacters("CcnK")) return false;
+    if (!readVst2Bank(in, values)) return false;
+    if (hostBypassed) values[parameterBypass] = 1.0f;
+    return true;
+}
+
+}  // namespace
+
 bool readComponentState(vst3::IBStream* stream, float (&values)[parameterCount]) {
     unsigned char bytes[componentStateBytes];
-    if (!readAll(stream, bytes, componentStateBytes) || !headerMatches(bytes, componentTag))
-        return false;
     float read[parameterCount];
-    for (int i = 0; i < parameterCount; ++i) {
-        const uint32_t word = getWord(bytes + headerBytes + 4 * i);
-        std::memcpy(&read[i], &word, 4);
-        // Every value this plug-in saves is a clamped parameter.
-        if (!(read[i] >= 0.0f && read[i] <= 1.0f)) return false;
+    if (!readAll(stream, bytes, 4)) return false;
+    if (std::memcmp(bytes, componentTag, 4) == 0) {
+        if (!readAll(stream, bytes + 4, componentStateBytes - 4) || !headerMatches(bytes, componentTag))
+            return false;
+        for (int i = 0; i < parameterCount; ++i) read[i] = floatFromBits(getWord(bytes + headerBytes + 4 * i));
+    } else {
+        BigEndianReader in{stream};
+        if (!readVst2State(in, getBigEndianWord(bytes), read)) return false;
     }
+    if (!validValues(read)) return false;
     std::memcpy(values, read, sizeof read);
     return true;
 }

@@ -250,6 +250,35 @@ TEST(Vst3Module, StateRoundTripsAndBadStateChangesNothing) {
     EXPECT_TRUE(refused(patched(8 + 4 * 3 + 3, 0x7F)));  // Momentum not a number
     EXPECT_TRUE(refused(patched(8 + 4 * 3 + 3, 0x40)));  // Momentum above 1
 
+    // The VST 2.4 build's bank as a Steinberg host saves it, behind its record of the host's
+    // bypass switch, which becomes the Bypass parameter.
+    auto vst2Bank = [](uint32_t hostBypass, const char* id, float drive) {
+        std::vector<unsigned char> b;
+        auto put = [&b](uint32_t word) {
+            for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<unsigned char>(word >> shift));
+        };
+        auto tag = [&put](const char* code) { put(static_cast<uint32_t>(code[0] << 24 | code[1] << 16 | code[2] << 8 | code[3])); };
+        tag("VstW"), put(8), put(1), put(hostBypass);
+        tag("CcnK"), put(0), tag("FxBk"), put(2), tag(id), put(1000), put(1), put(0), b.resize(b.size() + 124);
+        tag("CcnK"), put(0), tag("FxCk"), put(1), tag(id), put(1000), put(8), b.resize(b.size() + 28);
+        for (float value : {drive, 0.5f, 0.7f, 0.25f, 0.75f, 0.5f, 1.0f, 0.0f}) {
+            uint32_t bits;
+            std::memcpy(&bits, &value, 4);
+            put(bits);
+        }
+        return b;
+    };
+    EXPECT_TRUE(refused(vst2Bank(0, "VELN", 0.9f)));
+    for (uint32_t hostBypass : {0u, 1u}) {
+        MemoryStream bank;
+        bank.bytes = vst2Bank(hostBypass, "VELM", 0.9f);
+        ASSERT_EQ(target.component->vtbl->setState(target.component, &bank.stream), kResultOk);
+        EXPECT_EQ(target.parameter(0), 0.9f);
+        EXPECT_EQ(target.parameter(3), 0.25f);
+        EXPECT_EQ(target.parameter(7), hostBypass ? 1.0 : 0.0);
+        target.setParameter(0, 0.123);
+    }
+
     MemoryStream controllerState;
     IEditController* e = target.controller;
     ASSERT_EQ(e->vtbl->getState(e, &controllerState.stream), kResultOk);
