@@ -14,8 +14,6 @@ using namespace vst3;
 
 namespace {
 
-// The VST 2.4 build's identity, from which the class ID follows.
-constexpr uint32_t vst2UniqueId = 0x56454C4D;  // 'VELM'
 constexpr const char* versionText = "1.0.0";
 constexpr const char* sdkVersionText = "VST 3.7.9";
 constexpr const char* subCategories = "Fx|Distortion";
@@ -37,7 +35,7 @@ constexpr Uid classIdFromVst2(uint32_t uniqueId, const char* name) {
     return makeUid(words[0], words[1], words[2], words[3]);
 }
 
-constexpr Uid classId = classIdFromVst2(vst2UniqueId, velmoraPluginName);
+constexpr Uid classId = classIdFromVst2(velmoraVst2UniqueId, velmoraPluginName);
 
 template <size_t N>
 void copyText(char (&to)[N], const char* from) {

@@ -41,6 +41,7 @@ static_assert(std::is_standard_layout_v<Vst3Plugin>);
 // The class this library makes: its ID, derived from the VST 2.4 identity.
 const vst3::Uid& velmoraClassId();
 inline constexpr const char* velmoraPluginName = "Tolvan Velmora";
+inline constexpr uint32_t velmoraVst2UniqueId = 0x56454C4D;  // 'VELM', the VST 2.4 build's
 inline constexpr const char* velmoraVendor = "Tolvan Audio Technologies";
 
 // A new instance holding one reference; null when out of memory.

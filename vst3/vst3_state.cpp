@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "vst3/vst3_plugin.h"
+
 namespace {
 
 constexpr char componentTag[4] = {'T', 'V', 'L', 'M'};
@@ -91,7 +93,6 @@ constexpr uint32_t fourCharacters(const char (&code)[5]) {
     return static_cast<uint32_t>(code[0]) << 24 | static_cast<uint32_t>(code[1]) << 16 |
            static_cast<uint32_t>(code[2]) << 8 | static_cast<uint32_t>(code[3]);
 }
-constexpr uint32_t vst2UniqueId = fourCharacters("VELM");
 constexpr int vst2ProgramNameBytes = 28;
 constexpr int vst2BankReservedBytes = 124;
 
@@ -112,7 +113,7 @@ struct BigEndianReader {
 // A program after its 'CcnK', size and 'FxCk': version, ID, version, count, name, values.
 bool readVst2Program(BigEndianReader& in, float (&values)[parameterCount]) {
     in.word();
-    const bool ours = in.word() == vst2UniqueId;
+    const bool ours = in.word() == velmoraVst2UniqueId;
     in.word();
     const bool complete = in.word() == static_cast<uint32_t>(parameterCount);
     in.skip(vst2ProgramNameBytes);
@@ -127,7 +128,7 @@ bool readVst2Bank(BigEndianReader& in, float (&values)[parameterCount]) {
     if (kind == fourCharacters("FxCk")) return readVst2Program(in, values);
     if (kind != fourCharacters("FxBk")) return false;  // chunk banks are not this plug-in's
     const uint32_t bankVersion = in.word();
-    if (in.word() != vst2UniqueId) return false;
+    if (in.word() != velmoraVst2UniqueId) return false;
     in.word();
     const uint32_t programs = in.word();
     uint32_t current = 0;
