@@ -26,8 +26,8 @@ constexpr const char* pluginFeatures[] = {"audio-effect", "distortion", "stereo"
 const clap_plugin_descriptor_t descriptor = {
     CLAP_VERSION,
     pluginId,
-    "Tolvan Velmora",
-    "Tolvan Audio Technologies",
+    velmoraPluginName,
+    velmoraVendorName,
     "",
     "",
     "",

@@ -7,7 +7,7 @@
 #include <gdiplus.h>
 
 #include "clap/clap_instance.h"
-#include "editor/editor_window.h"
+#include "editor/win32_editor.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 
 #include "host/vst2_parameters.h"
 #include "host/plugin_instance.h"
+#include "parameters/plugin_version.h"
 
 namespace {
 
@@ -33,9 +34,9 @@ const StringOpcode stringOpcodes[] = {
     {effGetParamName, true, parameterTextBytes,
      [](const PluginInstance&, int32_t index, char*) { return parameterName(index); }},
     {effGetEffectName, false, nameStringBytes,
-     [](const PluginInstance&, int32_t, char*) { return "Tolvan Velmora"; }},
+     [](const PluginInstance&, int32_t, char*) { return velmoraPluginName; }},
     {effGetVendorString, false, nameStringBytes,
-     [](const PluginInstance&, int32_t, char*) { return "Tolvan Audio Technologies"; }},
+     [](const PluginInstance&, int32_t, char*) { return velmoraVendorName; }},
     {effGetProductString, false, nameStringBytes,
      [](const PluginInstance&, int32_t, char*) { return "Tolvan Velmora Saturation"; }},
 };

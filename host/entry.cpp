@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr int32_t velmoraUniqueId = 0x56454C4D;  // 'VELM'
 constexpr double constructionRate = 44100.0;
 
 void fillEffect(PluginInstance& instance) {
@@ -35,7 +34,7 @@ void fillEffect(PluginInstance& instance) {
     e.numOutputs = 2;
     e.flags = effFlagsCanReplacing | (platform->hasEditor ? effFlagsHasEditor : 0);
     e.object = &instance;
-    e.uniqueID = velmoraUniqueId;
+    e.uniqueID = velmoraVst2UniqueId;
     e.version = velmoraVst2Version;
     e.processReplacing = processReplacing;
 }

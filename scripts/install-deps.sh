@@ -26,6 +26,8 @@ packages=(
   # the LV2 UI in a real host: jalv.gtk3 on a JACK server's dummy driver (jackd2 also brings
   # the tone and recorder clients), xdotool and xwininfo to find and drag the embedded window
   jalv jackd2 xdotool x11-utils
+  # the VST 3 bundle in a real host: Ardour 7's scanner, headless Lua sessions and exporter
+  ardour
   # looking at and measuring results
   sox imagemagick
 )

@@ -1,0 +1,170 @@
+// The edit controller: parameter descriptions, texts and values for the host, its own state,
+// the host's component handler, the editor view and the editor's edits.
+#include <cstring>
+
+#include "parameters/parameter_set.h"
+#include "vst3/vst3_plugin.h"
+#include "vst3/vst3_state.h"
+
+using namespace vst3;
+
+namespace {
+
+bool validId(ParamID id) { return id < static_cast<ParamID>(parameterCount); }
+
+void copyText(String128 to, const char* from) {
+    std::memset(to, 0, sizeof(String128));
+    for (int i = 0; i < 127 && from[i]; ++i) to[i] = static_cast<unsigned char>(from[i]);
+}
+
+// A host's UTF-16 text as the ASCII the display texts are written in; false for anything
+// longer or outside ASCII.
+bool asciiText(const TChar* string, char (&text)[128]) {
+    for (int i = 0; i < 128; ++i) {
+        if (string[i] > 0x7E) return false;
+        text[i] = static_cast<char>(string[i]);
+        if (!string[i]) return true;
+    }
+    return false;
+}
+
+// IEditController.
+
+tresult VELMORA_VST3_CALL controllerQuery(IEditController* self, const TUID iid, void** object) {
+    return queryPlugin(pluginOf(self), iid, object);
+}
+uint32_t VELMORA_VST3_CALL controllerAddRef(IEditController* self) {
+    return addPluginReference(pluginOf(self));
+}
+uint32_t VELMORA_VST3_CALL controllerRelease(IEditController* self) {
+    return releasePlugin(pluginOf(self));
+}
+
+tresult VELMORA_VST3_CALL controllerInitialize(IEditController* self, FUnknown* context) {
+    return componentTable.initialize(&pluginOf(self)->component, context);
+}
+tresult VELMORA_VST3_CALL controllerTerminate(IEditController* self) {
+    return componentTable.terminate(&pluginOf(self)->component);
+}
+
+// The component's state carries every parameter; the controller takes it as the component
+// does (one object, one set of values).
+tresult VELMORA_VST3_CALL setComponentState(IEditController* self, IBStream* stream) {
+    return componentTable.setState(&pluginOf(self)->component, stream);
+}
+
+tresult VELMORA_VST3_CALL controllerSetState(IEditController*, IBStream* stream) {
+    return readControllerState(stream) ? kResultOk : kResultFalse;
+}
+
+tresult VELMORA_VST3_CALL controllerGetState(IEditController*, IBStream* stream) {
+    return writeControllerState(stream) ? kResultOk : kResultFalse;
+}
+
+int32_t VELMORA_VST3_CALL getParameterCount(IEditController*) { return parameterCount; }
+
+tresult VELMORA_VST3_CALL getParameterInfo(IEditController*, int32_t index, ParameterInfo* info) {
+    if (!info || !validParameterIndex(index)) return kInvalidArgument;
+    std::memset(info, 0, sizeof *info);
+    info->id = static_cast<ParamID>(index);
+    const ParameterSpec& spec = parameterTable[index];
+    copyText(info->title, spec.name);
+    copyText(info->shortTitle, spec.name);
+    copyText(info->units, spec.unit);
+    info->stepCount = spec.steps;
+    info->defaultNormalizedValue = parameterDefaults[index];
+    info->unitId = kRootUnitId;
+    info->flags = kParameterCanAutomate | (spec.isBypass ? kParameterIsBypass : 0);
+    return kResultOk;
+}
+
+tresult VELMORA_VST3_CALL getParamStringByValue(IEditController*, ParamID id, ParamValue value,
+                                                TChar* string) {
+    if (!string || !validId(id)) return kInvalidArgument;
+    char text[parameterTextBytes];
+    formatParameterDisplay(static_cast<int>(id), clampParameter(static_cast<float>(value)), text);
+    copyText(string, text);
+    return kResultOk;
+}
+
+tresult VELMORA_VST3_CALL getParamValueByString(IEditController*, ParamID id, TChar* string,
+                                                ParamValue* value) {
+    if (!string || !value || !validId(id)) return kInvalidArgument;
+    char text[128];
+    float normalized = 0.0f;
+    if (!asciiText(string, text) || !parseParameterText(parameterTable[id], text, &normalized))
+        return kResultFalse;
+    *value = normalized;
+    return kResultOk;
+}
+
+ParamValue VELMORA_VST3_CALL normalizedParamToPlain(IEditController*, ParamID id, ParamValue value) {
+    return validId(id) ? shownFromNormalized(parameterTable[id], static_cast<float>(value)) : value;
+}
+
+ParamValue VELMORA_VST3_CALL plainParamToNormalized(IEditController*, ParamID id, ParamValue plain) {
+    return validId(id) ? normalizedFromShown(parameterTable[id], static_cast<float>(plain)) : plain;
+}
+
+ParamValue VELMORA_VST3_CALL getParamNormalized(IEditController* self, ParamID id) {
+    return validId(id) ? loadParameter(*pluginOf(self), static_cast<int>(id)) : 0.0;
+}
+
+tresult VELMORA_VST3_CALL setParamNormalized(IEditController* self, ParamID id, ParamValue value) {
+    if (!validId(id)) return kInvalidArgument;
+    storeParameter(*pluginOf(self), static_cast<int>(id), static_cast<float>(value));
+    return kResultOk;
+}
+
+tresult VELMORA_VST3_CALL setComponentHandler(IEditController* self, IComponentHandler* handler) {
+    Vst3Plugin& plugin = *pluginOf(self);
+    if (handler) handler->vtbl->addRef(handler);
+    if (plugin.componentHandler) plugin.componentHandler->vtbl->release(plugin.componentHandler);
+    plugin.componentHandler = handler;
+    return kResultOk;
+}
+
+IPlugView* VELMORA_VST3_CALL createView(IEditController* self, FIDString name) {
+    if (!name || std::strcmp(name, kEditorViewType) != 0) return nullptr;
+    return createVst3View(pluginOf(self));
+}
+
+// The editor's view: a drag's changes reach the host as one edit per parameter.
+
+Vst3Plugin& pluginIn(void* context) { return *static_cast<Vst3Plugin*>(context); }
+
+float readParameter(void* context, int32_t index) { return loadParameter(pluginIn(context), index); }
+
+void changeParameter(void* context, int32_t index, float value) {
+    Vst3Plugin& plugin = pluginIn(context);
+    storeParameter(plugin, index, value);
+    IComponentHandler* handler = plugin.componentHandler;
+    if (plugin.editedParameter != index) {
+        finishEditorEdit(plugin);
+        plugin.editedParameter = index;
+        if (handler) handler->vtbl->beginEdit(handler, static_cast<ParamID>(index));
+    }
+    if (handler) handler->vtbl->performEdit(handler, static_cast<ParamID>(index), value);
+}
+
+}  // namespace
+
+void finishEditorEdit(Vst3Plugin& plugin) {
+    if (plugin.editedParameter < 0) return;
+    if (IComponentHandler* handler = plugin.componentHandler)
+        handler->vtbl->endEdit(handler, static_cast<ParamID>(plugin.editedParameter));
+    plugin.editedParameter = -1;
+}
+
+EditorView vst3EditorViewOf(Vst3Plugin& plugin) {
+    return {&plugin, readParameter, changeParameter, &plugin.drag, &plugin.animationPhase, nullptr};
+}
+
+const IEditControllerVtbl controllerTable = {
+    controllerQuery,        controllerAddRef,       controllerRelease,
+    controllerInitialize,   controllerTerminate,    setComponentState,
+    controllerSetState,     controllerGetState,     getParameterCount,
+    getParameterInfo,       getParamStringByValue,  getParamValueByString,
+    normalizedParamToPlain, plainParamToNormalized, getParamNormalized,
+    setParamNormalized,     setComponentHandler,    createView,
+};

@@ -1,0 +1,159 @@
+// The module's entry points and its factory, which describes and makes the one class.
+#include <atomic>
+#include <cstring>
+
+#include "vst3/vst3_plugin.h"
+
+#ifdef _WIN32
+#define VELMORA_VST3_EXPORT extern "C"
+#else
+#define VELMORA_VST3_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+using namespace vst3;
+
+namespace {
+
+constexpr const char* sdkVersionText = "VST 3.7.9";
+constexpr const char* subCategories = "Fx|Distortion";
+
+// The published rule by which a VST 3 host finds the replacement of a VST 2 plug-in: the
+// 32 hexadecimal digits "565354" ('VST'), the unique ID in eight digits and the first nine
+// characters of the name in lower case (zeros past its end), read as an identifier string.
+constexpr Uid classIdFromVst2(uint32_t uniqueId, const char* name) {
+    unsigned char bytes[16] = {'V', 'S', 'T'};
+    for (int b = 0; b < 4; ++b) bytes[3 + b] = static_cast<unsigned char>(uniqueId >> (24 - 8 * b));
+    bool ended = false;
+    for (int i = 0; i < 9; ++i) {
+        ended = ended || name[i] == '\0';
+        const char c = ended ? '\0' : name[i];
+        bytes[7 + i] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    uint32_t words[4] = {};
+    for (int i = 0; i < 16; ++i) words[i / 4] = (words[i / 4] << 8) | bytes[i];
+    return makeUid(words[0], words[1], words[2], words[3]);
+}
+
+constexpr Uid classId = classIdFromVst2(static_cast<uint32_t>(velmoraVst2UniqueId), velmoraPluginName);
+
+template <size_t N>
+void copyText(char (&to)[N], const char* from) {
+    std::memset(to, 0, N);
+    std::strncpy(to, from, N - 1);
+}
+
+template <size_t N>
+void copyText(char16_t (&to)[N], const char* from) {
+    std::memset(to, 0, sizeof to);
+    for (size_t i = 0; i + 1 < N && from[i]; ++i) to[i] = static_cast<unsigned char>(from[i]);
+}
+
+template <typename Info>
+void fillClassInfo(Info& info) {
+    std::memcpy(info.cid, classId.bytes, sizeof info.cid);
+    info.cardinality = kManyInstances;
+    copyText(info.category, kVstAudioEffectClass);
+    copyText(info.name, velmoraPluginName);
+}
+
+template <typename Info>
+void fillClassInfoDetails(Info& info) {
+    fillClassInfo(info);
+    info.classFlags = 0;
+    copyText(info.subCategories, subCategories);
+    copyText(info.vendor, velmoraVendorName);
+    copyText(info.version, VELMORA_VERSION_TEXT);
+    copyText(info.sdkVersion, sdkVersionText);
+}
+
+std::atomic<uint32_t> factoryReferences{0};
+
+tresult VELMORA_VST3_CALL factoryQueryInterface(IPluginFactory* self, const TUID iid, void** object) {
+    if (!object) return kInvalidArgument;
+    if (iid && (sameUid(iid, FUnknown_iid) || sameUid(iid, IPluginFactory_iid) ||
+                sameUid(iid, IPluginFactory2_iid) || sameUid(iid, IPluginFactory3_iid))) {
+        self->vtbl->addRef(self);
+        *object = self;
+        return kResultOk;
+    }
+    *object = nullptr;
+    return kNoInterface;
+}
+
+// The factory is static: the count is kept for the host's sake and nothing is freed.
+uint32_t VELMORA_VST3_CALL factoryAddRef(IPluginFactory*) { return ++factoryReferences; }
+uint32_t VELMORA_VST3_CALL factoryRelease(IPluginFactory*) {
+    uint32_t count = factoryReferences.load();
+    while (count > 0 && !factoryReferences.compare_exchange_weak(count, count - 1)) {
+    }
+    return count > 0 ? count - 1 : 0;
+}
+
+tresult VELMORA_VST3_CALL getFactoryInfo(IPluginFactory*, PFactoryInfo* info) {
+    if (!info) return kInvalidArgument;
+    copyText(info->vendor, velmoraVendorName);
+    copyText(info->url, "");
+    copyText(info->email, "");
+    info->flags = kFactoryUnicode;
+    return kResultOk;
+}
+
+int32_t VELMORA_VST3_CALL countClasses(IPluginFactory*) { return 1; }
+
+tresult VELMORA_VST3_CALL getClassInfo(IPluginFactory*, int32_t index, PClassInfo* info) {
+    if (!info || index != 0) return kInvalidArgument;
+    fillClassInfo(*info);
+    return kResultOk;
+}
+
+tresult VELMORA_VST3_CALL getClassInfo2(IPluginFactory*, int32_t index, PClassInfo2* info) {
+    if (!info || index != 0) return kInvalidArgument;
+    fillClassInfoDetails(*info);
+    return kResultOk;
+}
+
+tresult VELMORA_VST3_CALL getClassInfoUnicode(IPluginFactory*, int32_t index, PClassInfoW* info) {
+    if (!info || index != 0) return kInvalidArgument;
+    fillClassInfoDetails(*info);
+    return kResultOk;
+}
+
+tresult VELMORA_VST3_CALL createInstance(IPluginFactory*, FIDString cid, FIDString iid,
+                                         void** object) {
+    if (!object) return kInvalidArgument;
+    *object = nullptr;
+    if (!cid || !iid) return kInvalidArgument;
+    if (!sameUid(cid, classId)) return kNoInterface;
+    Vst3Plugin* plugin = createVst3Plugin();
+    if (!plugin) return kOutOfMemory;
+    const tresult result = queryPlugin(plugin, iid, object);
+    releasePlugin(plugin);  // the creation's own reference: frees the instance on failure
+    return result;
+}
+
+tresult VELMORA_VST3_CALL setHostContext(IPluginFactory*, FUnknown*) { return kResultOk; }
+
+const IPluginFactoryVtbl factoryTable = {
+    factoryQueryInterface, factoryAddRef, factoryRelease,      getFactoryInfo, countClasses,
+    getClassInfo,          createInstance, getClassInfo2, getClassInfoUnicode, setHostContext,
+};
+
+IPluginFactory factory{&factoryTable};
+
+}  // namespace
+
+const Uid& velmoraClassId() { return classId; }
+
+VELMORA_VST3_EXPORT IPluginFactory* VELMORA_VST3_CALL GetPluginFactory() {
+    factory.vtbl->addRef(&factory);
+    return &factory;
+}
+
+// Nothing module-wide needs setting up or tearing down; the hosts call these all the same.
+#ifdef _WIN32
+VELMORA_VST3_EXPORT bool InitDll() { return true; }
+VELMORA_VST3_EXPORT bool ExitDll() { return true; }
+#else
+VELMORA_VST3_EXPORT bool ModuleEntry(void*) { return true; }
+VELMORA_VST3_EXPORT bool ModuleExit() { return true; }
+#endif

@@ -1,0 +1,191 @@
+#include "vst3/vst3_state.h"
+
+#include <cstring>
+
+#include "vst3/vst3_plugin.h"
+
+namespace {
+
+constexpr char componentTag[4] = {'T', 'V', 'L', 'M'};
+constexpr char controllerTag[4] = {'T', 'V', 'L', 'C'};
+constexpr uint32_t stateVersion = 1;
+constexpr int headerBytes = 8;
+constexpr int componentStateBytes = headerBytes + 4 * parameterCount;
+
+void putWord(unsigned char* at, uint32_t word) {
+    for (int b = 0; b < 4; ++b) at[b] = static_cast<unsigned char>(word >> (8 * b));
+}
+
+uint32_t getWord(const unsigned char* at) {
+    uint32_t word = 0;
+    for (int b = 0; b < 4; ++b) word |= static_cast<uint32_t>(at[b]) << (8 * b);
+    return word;
+}
+
+uint32_t getBigEndianWord(const unsigned char* at) {
+    uint32_t word = 0;
+    for (int b = 0; b < 4; ++b) word = word << 8 | at[b];
+    return word;
+}
+
+void putHeader(unsigned char* at, const char (&tag)[4]) {
+    std::memcpy(at, tag, 4);
+    putWord(at + 4, stateVersion);
+}
+
+bool headerMatches(const unsigned char* at, const char (&tag)[4]) {
+    return std::memcmp(at, tag, 4) == 0 && getWord(at + 4) == stateVersion;
+}
+
+bool writeAll(vst3::IBStream* stream, unsigned char* bytes, int32_t count) {
+    if (!stream) return false;
+    int32_t written = 0;
+    return stream->vtbl->write(stream, bytes, count, &written) == vst3::kResultOk &&
+           written == count;
+}
+
+// Streams may deliver less than asked per call; reads until the count or the end.
+bool readAll(vst3::IBStream* stream, unsigned char* bytes, int32_t count) {
+    if (!stream) return false;
+    int32_t done = 0;
+    while (done < count) {
+        int32_t got = 0;
+        if (stream->vtbl->read(stream, bytes + done, count - done, &got) != vst3::kResultOk ||
+            got <= 0 || got > count - done)
+            return false;
+        done += got;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool writeComponentState(vst3::IBStream* stream, const float (&values)[parameterCount]) {
+    unsigned char bytes[componentStateBytes];
+    putHeader(bytes, componentTag);
+    for (int i = 0; i < parameterCount; ++i) {
+        uint32_t word;
+        std::memcpy(&word, &values[i], 4);
+        putWord(bytes + headerBytes + 4 * i, word);
+    }
+    return writeAll(stream, bytes, componentStateBytes);
+}
+
+namespace {
+
+float floatFromBits(uint32_t word) {
+    float value;
+    std::memcpy(&value, &word, 4);
+    return value;
+}
+
+// Every value this plug-in saves is a clamped parameter.
+bool validValues(const float (&values)[parameterCount]) {
+    for (float value : values)
+        if (!(value >= 0.0f && value <= 1.0f)) return false;
+    return true;
+}
+
+// The VST 2.4 build's state as a VST 2 host saved it, which Steinberg's hosts hand over whole
+// when the VST 3 version replaces it in a project: an fxb bank (big-endian), perhaps behind
+// their 'VstW' record of the host's bypass switch, or a single fxp program.
+constexpr uint32_t fourCharacters(const char (&code)[5]) {
+    return static_cast<uint32_t>(code[0]) << 24 | static_cast<uint32_t>(code[1]) << 16 |
+           static_cast<uint32_t>(code[2]) << 8 | static_cast<uint32_t>(code[3]);
+}
+constexpr int vst2ProgramNameBytes = 28;
+constexpr int vst2BankReservedBytes = 124;
+
+struct BigEndianReader {
+    vst3::IBStream* stream;
+    bool failed = false;
+
+    uint32_t word() {
+        unsigned char bytes[4] = {};
+        failed = failed || !readAll(stream, bytes, 4);
+        return getBigEndianWord(bytes);
+    }
+    void skip(int count) {
+        for (int i = 0; i < count; i += 4) word();
+    }
+};
+
+// A program after its 'CcnK', size and 'FxCk': version, ID, version, count, name, values.
+bool readVst2Program(BigEndianReader& in, float (&values)[parameterCount]) {
+    in.word();
+    const bool ours = in.word() == static_cast<uint32_t>(velmoraVst2UniqueId);
+    in.word();
+    const bool complete = in.word() == static_cast<uint32_t>(parameterCount);
+    in.skip(vst2ProgramNameBytes);
+    for (float& value : values) value = floatFromBits(in.word());
+    return ours && complete && !in.failed;
+}
+
+// After 'CcnK': the size, then a bank of programs (the current one counts) or one program.
+bool readVst2Bank(BigEndianReader& in, float (&values)[parameterCount]) {
+    in.word();
+    const uint32_t kind = in.word();
+    if (kind == fourCharacters("FxCk")) return readVst2Program(in, values);
+    if (kind != fourCharacters("FxBk")) return false;  // chunk banks are not this plug-in's
+    const uint32_t bankVersion = in.word();
+    if (in.word() != static_cast<uint32_t>(velmoraVst2UniqueId)) return false;
+    in.word();
+    const uint32_t programs = in.word();
+    uint32_t current = 0;
+    if (bankVersion >= 1) {
+        current = in.word();
+        in.skip(vst2BankReservedBytes);
+    }
+    if (in.failed || programs < 1 || current >= programs) return false;
+    for (uint32_t program = 0; program <= current; ++program) {
+        if (in.word() != fourCharacters("CcnK")) return false;
+        in.word();
+        if (in.word() != fourCharacters("FxCk") || !readVst2Program(in, values)) return false;
+    }
+    return true;
+}
+
+// The host's bypass switch of the VST 2.4 instance becomes the Bypass parameter, which is the
+// VST 3 host's switch.
+bool readVst2State(BigEndianReader& in, uint32_t tag, float (&values)[parameterCount]) {
+    bool hostBypassed = false;
+    if (tag == fourCharacters("VstW")) {  // size, version, bypass
+        in.skip(8);
+        hostBypassed = in.word() != 0;
+        tag = in.word();
+    }
+    if (tag != fourCharacters("CcnK")) return false;
+    if (!readVst2Bank(in, values)) return false;
+    if (hostBypassed) values[parameterBypass] = 1.0f;
+    return true;
+}
+
+}  // namespace
+
+bool readComponentState(vst3::IBStream* stream, float (&values)[parameterCount]) {
+    unsigned char bytes[componentStateBytes];
+    float read[parameterCount];
+    if (!readAll(stream, bytes, 4)) return false;
+    if (std::memcmp(bytes, componentTag, 4) == 0) {
+        if (!readAll(stream, bytes + 4, componentStateBytes - 4) || !headerMatches(bytes, componentTag))
+            return false;
+        for (int i = 0; i < parameterCount; ++i) read[i] = floatFromBits(getWord(bytes + headerBytes + 4 * i));
+    } else {
+        BigEndianReader in{stream};
+        if (!readVst2State(in, getBigEndianWord(bytes), read)) return false;
+    }
+    if (!validValues(read)) return false;
+    std::memcpy(values, read, sizeof read);
+    return true;
+}
+
+bool writeControllerState(vst3::IBStream* stream) {
+    unsigned char bytes[headerBytes];
+    putHeader(bytes, controllerTag);
+    return writeAll(stream, bytes, headerBytes);
+}
+
+bool readControllerState(vst3::IBStream* stream) {
+    unsigned char bytes[headerBytes];
+    return readAll(stream, bytes, headerBytes) && headerMatches(bytes, controllerTag);
+}

@@ -1,0 +1,67 @@
+// The editor view's Linux half: the X11 panel embedded in the host's window, driven by the
+// host's run loop (a Linux plug-in has no loop of its own). Each timer tick advances the glow,
+// handles the panel's pending events and repaints; a drag's end closes its edit.
+#include "editor/x11_editor.h"
+#include "vst3/vst3_view.h"
+
+using namespace vst3;
+
+namespace {
+
+constexpr uint64_t frameMilliseconds = 30;
+
+X11Editor* panelOf(const Vst3View& view) { return static_cast<X11Editor*>(view.editor); }
+
+// The file descriptor of the editor's own X connection, for the run loop to watch; the timer
+// also handles pending events, for hosts whose run loop refuses the descriptor.
+int editorConnection(const X11Editor* editor) { return x11EditorConnection(editor); }
+
+void releaseRunLoop(Vst3View& view) {
+    if (!view.runLoop) return;
+    view.runLoop->vtbl->unregisterTimer(view.runLoop, &view.timer);
+    if (view.connection >= 0) view.runLoop->vtbl->unregisterEventHandler(view.runLoop, &view.events);
+    view.runLoop->vtbl->release(view.runLoop);
+    view.runLoop = nullptr;
+    view.connection = -1;
+}
+
+}  // namespace
+
+const char* const viewPlatformType = kPlatformTypeX11EmbedWindowID;
+
+bool openViewEditor(Vst3View& view, void* parent) {
+    void* loop = nullptr;
+    if (!view.frame || view.frame->vtbl->queryInterface(view.frame, IRunLoop_iid.bytes, &loop) != kResultOk ||
+        !loop)
+        return false;  // nothing would ever paint the panel
+    view.runLoop = static_cast<IRunLoop*>(loop);
+    X11Editor* panel = openX11Editor(reinterpret_cast<uintptr_t>(parent), view.plugin->editorView);
+    if (!panel) {
+        releaseRunLoop(view);
+        return false;
+    }
+    view.editor = panel;
+    view.runLoop->vtbl->registerTimer(view.runLoop, &view.timer, frameMilliseconds);
+    const int connection = editorConnection(panel);
+    if (connection >= 0 &&
+        view.runLoop->vtbl->registerEventHandler(view.runLoop, &view.events, connection) == kResultOk)
+        view.connection = connection;
+    invalidateX11Editor(panel);
+    return true;
+}
+
+void closeViewEditor(Vst3View& view) {
+    releaseRunLoop(view);
+    closeX11Editor(panelOf(view));
+}
+
+void viewEventsPending(Vst3View& view) {
+    pumpX11Editor(panelOf(view));
+    finishEndedDrag(*view.plugin);
+}
+
+void viewTimerTick(Vst3View& view) {
+    advanceAnimation(view.plugin->editorView);
+    invalidateX11Editor(panelOf(view));
+    viewEventsPending(view);
+}
