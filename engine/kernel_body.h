@@ -391,11 +391,46 @@ void processChunks(EngineState& engine, const BlockConstants& c, const float* co
     }
 }
 
+// `outputs` dot products of the resampler at once, sharing each load of the taps: the
+// reference's 32 partial sums held in vectors (resampler.h).
+template <class Wide, int outputs>
+[[gnu::always_inline]] inline void stereoDots(const double* taps, int length, const double* line,
+                                              int lineStep, double* out, int outStep) {
+    constexpr int width = laneCount<Wide>;
+    constexpr int vectors = stereoDotLanes / width;
+    Wide sums[outputs][vectors];
+    for (auto& perOutput : sums)
+        for (Wide& sum : perOutput) sum = broadcast<Wide>(0.0);
+    for (int k = 0; k < 2 * length; k += stereoDotLanes)
+        for (int v = 0; v < vectors; ++v) {
+            const Wide tap = load<Wide>(taps + k + v * width);
+            for (int o = 0; o < outputs; ++o)
+                sums[o][v] += tap * load<Wide>(line + o * lineStep + k + v * width);
+        }
+    for (int o = 0; o < outputs; ++o) {
+        double partial[stereoDotLanes];
+        for (int v = 0; v < vectors; ++v) store(partial + v * width, sums[o][v]);
+        addStereoPartials(partial, out + o * outStep);
+    }
+}
+
+// As many outputs at once as the registers hold accumulators for.
+template <class Wide>
+void stereoFirRun(const double* taps, int length, const double* line, int step, int outputs,
+                  double* out, int outStep) {
+    constexpr int together = laneCount<Wide> >= 8 ? 4 : laneCount<Wide> >= 4 ? 2 : 1;
+    int n = 0;
+    for (; n + together <= outputs; n += together)
+        stereoDots<Wide, together>(taps, length, line + 2 * step * n, 2 * step, out + 2 * outStep * n, 2 * outStep);
+    for (; n < outputs; ++n)
+        stereoDots<Wide, 1>(taps, length, line + 2 * step * n, 2 * step, out + 2 * outStep * n, 2 * outStep);
+}
+
 // The kernel of one width, for the unit that builds it.
 template <class Wide, class Split>
 constexpr BlockKernel makeBlockKernel(const char* name, InstructionSet instructionSet) {
     return BlockKernel{name, instructionSet, processChunks<Wide, Split>, blockmath::tanhBlock<Wide>,
-                       blockmath::sinBlock<Wide>};
+                       blockmath::sinBlock<Wide>, stereoFirRun<Wide>};
 }
 
 }  // namespace
