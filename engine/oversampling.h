@@ -16,7 +16,7 @@ constexpr int maxOversamplingFactor = 8;
 constexpr int oversamplingStageCount = 3;  // doublings at the largest factor
 
 // Host frames per pass through the chain: the kernel sees up to eight times as many.
-constexpr int32_t oversamplingChunkFrames = 64;
+constexpr int32_t oversamplingChunkFrames = resamplerChunkFrames;
 
 // The delay of the whole chain in host frames at a factor of 1, 2, 4 or 8 (0 at 1).
 int oversamplingLatency(int factor);

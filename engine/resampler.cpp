@@ -33,8 +33,8 @@ void designLowPass(double* h, int taps, double cutoff, double decibels) {
     for (int k = 0; k < taps; ++k) h[k] /= sum;
 }
 
-template <int capacity>
-void setTaps(StereoFir<capacity>& fir, const double* taps, int length) {
+template <int capacity, int linePairs>
+void setTaps(StereoFir<capacity, linePairs>& fir, const double* taps, int length) {
     fir.length = paddedTaps(length);
     static_assert(capacity % 16 == 0);
     const int zeros = fir.length - length;
@@ -42,21 +42,21 @@ void setTaps(StereoFir<capacity>& fir, const double* taps, int length) {
         fir.taps[2 * k] = fir.taps[2 * k + 1] = k < zeros ? 0.0 : taps[k - zeros];
 }
 
-template <int capacity>
-void clearFir(StereoFir<capacity>& fir) {
+template <int capacity, int linePairs>
+void clearFir(StereoFir<capacity, linePairs>& fir) {
     std::memset(fir.line, 0, sizeof fir.line);
 }
 
 // Appends `pairs` input pairs after the kept history; returns the line.
-template <int capacity>
-double* fill(StereoFir<capacity>& fir, const double* input, int pairs) {
+template <int capacity, int linePairs>
+double* fill(StereoFir<capacity, linePairs>& fir, const double* input, int pairs) {
     std::memcpy(fir.line + 2 * (fir.length - 1), input, sizeof(double) * 2 * static_cast<size_t>(pairs));
     return fir.line;
 }
 
 // Keeps the last length − 1 pairs for the next call.
-template <int capacity>
-void keepHistory(StereoFir<capacity>& fir, int pairs) {
+template <int capacity, int linePairs>
+void keepHistory(StereoFir<capacity, linePairs>& fir, int pairs) {
     std::memmove(fir.line, fir.line + 2 * pairs, sizeof(double) * 2 * static_cast<size_t>(fir.length - 1));
 }
 
@@ -92,7 +92,12 @@ void halfRateStageSetup(HalfRateStage& stage, int stageIndex) {
         designLowPass(h, sharpLowPassTaps, (firstStagePassEdge / 2.0 + 0.25) / 2.0, sharpLowPassDecibels);
         setTaps(stage.lower, h, sharpLowPassTaps);
     } else {
-        setTaps(stage.lower, h, taps);
+        static_assert(halfBandTaps[2] <= halfBandTaps[1]);
+        for (int j = 0; 2 * j < taps; ++j) even[j] = h[2 * j];
+        setTaps(stage.lowerEven, even, (taps + 1) / 2);
+        stage.centreDelay = (centre + 1) / 2;
+        stage.lowerOdd.length = stage.centreDelay + 1;
+        stage.halfBandLowering = true;
     }
     halfRateStageClear(stage);
 }
@@ -100,6 +105,8 @@ void halfRateStageSetup(HalfRateStage& stage, int stageIndex) {
 void halfRateStageClear(HalfRateStage& stage) {
     clearFir(stage.raise);
     clearFir(stage.lower);
+    clearFir(stage.lowerEven);
+    clearFir(stage.lowerOdd);
 }
 
 int halfRateStageDelay(int stageIndex) {
@@ -122,8 +129,23 @@ void upsampleTwiceCompute(HalfRateStage& stage, StereoFirRun run, const double* 
 }
 
 void downsampleTwiceCompute(HalfRateStage& stage, StereoFirRun run, const double* input, int32_t frames, double* output) {
-    // Output n ends its window on input 2n, the even sample the doubling puts each input on.
-    const double* line = fill(stage.lower, input, 2 * frames);
-    run(stage.lower.taps, stage.lower.length, line, 2, frames, output, 1);
-    keepHistory(stage.lower, 2 * frames);
+    if (!stage.halfBandLowering) {
+        // Output n ends its window on input 2n, the even sample the doubling puts each input on.
+        const double* line = fill(stage.lower, input, 2 * frames);
+        run(stage.lower.taps, stage.lower.length, line, 2, frames, output, 1);
+        keepHistory(stage.lower, 2 * frames);
+        return;
+    }
+    double* even = stage.lowerEven.line + 2 * (stage.lowerEven.length - 1);
+    double* odd = stage.lowerOdd.line + 2 * (stage.lowerOdd.length - 1);
+    for (int32_t n = 0; n < frames; ++n)
+        for (int c = 0; c < 2; ++c) {
+            even[2 * n + c] = input[4 * n + c];
+            odd[2 * n + c] = input[4 * n + 2 + c];
+        }
+    run(stage.lowerEven.taps, stage.lowerEven.length, stage.lowerEven.line, 1, frames, output, 1);
+    const double* centre = odd - 2 * stage.centreDelay;
+    for (int32_t n = 0; n < 2 * frames; ++n) output[n] += 0.5 * centre[n];
+    keepHistory(stage.lowerEven, frames);
+    keepHistory(stage.lowerOdd, frames);
 }

@@ -18,11 +18,11 @@
 // The first stage passes up to 0.4535 of the host rate (20 kHz at 44.1 kHz); its half-band
 // stops from 0.5465 of it (where the images of that band begin), its sharp low-pass from 0.5.
 // Stop-band attenuations: what keeps the table of velmora-aliasing (README) within the ideal's.
-constexpr int sharpLowPassTaps = 203;
+constexpr int sharpLowPassTaps = 189;
 constexpr double sharpLowPassDecibels = 75.0;
-constexpr int halfBandTaps[3] = {111, 23, 15};  // host <-> 2x, 2x <-> 4x, 4x <-> 8x
+constexpr int halfBandTaps[3] = {103, 23, 15};  // host <-> 2x, 2x <-> 4x, 4x <-> 8x
 constexpr double halfBandDecibels[3] = {80.0, 80.0, 80.0};
-constexpr double firstStagePassEdge = 0.4535;  // of the host rate
+constexpr double firstStagePassEdge = 0.45;  // of the host rate
 
 // A run of dot products along a line of stereo pairs: out[n·outStep] = the dot of taps with
 // the `length` pairs from line[n·step], for n < outputs (steps and offsets in pairs). Taps
@@ -56,26 +56,32 @@ void stereoFirRunReference(const double* taps, int length, const double* line, i
 // passes of the 32 partial sums.
 constexpr int paddedTaps(int taps) { return (taps + 15) / 16 * 16; }
 
-// Most stereo pairs one call takes in: a chunk at the highest rate.
-constexpr int resamplerLinePairs = 1024;
+// Host frames one pass through the stages takes at most (a stage at 2^s times the host rate
+// then takes in at most this many times 2^s pairs raising, twice that lowering).
+constexpr int resamplerChunkFrames = 64;
 
-// A filter with its line: taps doubled for stereoDotBody, and the last length − 1 input
-// pairs followed by the pairs of the current call.
-template <int capacity>
+// A filter with its line: taps doubled for the dot products, and the last length − 1 input
+// pairs followed by the (at most `linePairs`) pairs of the current call.
+template <int capacity, int linePairs>
 struct StereoFir {
     int length = 0;
     double taps[2 * capacity];
-    double line[2 * (capacity + resamplerLinePairs)];
+    double line[2 * (capacity + linePairs)];
 };
 
 // One doubling/halving stage.
 struct HalfRateStage {
     // Raising: the even outputs through the half-band's nonzero taps (2·h[2j]), the odd ones
     // a copy of the input `oddDelay` pairs back (the centre tap, exactly one half).
-    StereoFir<paddedTaps((halfBandTaps[0] + 1) / 2)> raise;
+    StereoFir<paddedTaps((halfBandTaps[0] + 1) / 2), resamplerChunkFrames * 4> raise;
     int oddDelay = 0;
-    // Lowering: y[n] = sum over k of h[k]·x[2n − k].
-    StereoFir<paddedTaps(sharpLowPassTaps)> lower;
+    // Lowering: y[n] = sum over k of h[k]·x[2n − k]; through the sharp low-pass at the first
+    // stage, and split like the raising at the others: the even inputs through the nonzero
+    // taps h[2j], plus one half of the odd input at the centre.
+    bool halfBandLowering = false;
+    StereoFir<paddedTaps(sharpLowPassTaps), resamplerChunkFrames * 2> lower;  // first stage only
+    StereoFir<paddedTaps((halfBandTaps[1] + 1) / 2), resamplerChunkFrames * 4> lowerEven, lowerOdd;  // lowerOdd: its line only
+    int centreDelay = 0;  // the odd input the centre tap meets, in odd inputs back
 };
 
 // Stage 0 gets the sharp low-pass for lowering, the others their half-band; clears history.

@@ -26,8 +26,8 @@ packages=(
   # the LV2 UI in a real host: jalv.gtk3 on a JACK server's dummy driver (jackd2 also brings
   # the tone and recorder clients), xdotool and xwininfo to find and drag the embedded window
   jalv jackd2 xdotool x11-utils
-  # looking at and measuring results
-  sox imagemagick
+  # looking at and measuring results (FFTW for the aliasing table)
+  sox imagemagick libfftw3-dev
 )
 
 # npm fetches the fonts; the machine's own Node.js is used when it has one.
