@@ -16,9 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/circle.h"
 #include "engine/engine_state.h"
 #include "engine/block_kernels.h"
 #include "engine/oversampling.h"
+#include "engine/literal_path.h"
 #include "engine/process_block.h"
 #include "support/noise.h"
 
@@ -37,7 +39,7 @@ ProgramSignal makeProgramSignal(double fs) {
     s.left.resize(signalFrames);
     s.right.resize(signalFrames);
     NoiseSource noise{12345u};
-    const double twoPi = 6.283185307179586;
+    const double twoPi = circle::twoPi;
     for (int32_t i = 0; i < signalFrames; ++i) {
         const double t = i / fs;
         const double white = noise.centred();

@@ -4,7 +4,7 @@
 
 #include <span>
 
-#include "engine/process_block.h"
+#include "engine/block_settings.h"
 #include "engine/resampler.h"
 
 enum class InstructionSet {

@@ -2,7 +2,8 @@
 
 #include <cmath>
 #include <cstring>
-#include <numbers>
+
+#include "engine/circle.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ void designLowPass(double* h, int taps, double cutoff, double decibels) {
     double sum = 0.0;
     for (int k = 0; k < taps; ++k) {
         const double offset = k - centre;
-        const double argument = std::numbers::pi * 2.0 * cutoff * offset;
+        const double argument = circle::pi * 2.0 * cutoff * offset;
         const double sinc = offset == 0 ? 1.0 : std::sin(argument) / argument;
         const double ratio = offset / centre;
         h[k] = 2.0 * cutoff * sinc * besselI0(beta * std::sqrt(1.0 - ratio * ratio)) / besselI0(beta);
