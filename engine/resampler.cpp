@@ -27,8 +27,7 @@ void designLowPass(double* h, int taps, double cutoff, double decibels) {
         const double offset = k - centre;
         const double argument = circle::pi * 2.0 * cutoff * offset;
         const double sinc = offset == 0 ? 1.0 : std::sin(argument) / argument;
-        const double ratio = offset / centre;
-        h[k] = 2.0 * cutoff * sinc * besselI0(beta * std::sqrt(1.0 - ratio * ratio)) / besselI0(beta);
+        h[k] = 2.0 * cutoff * sinc * kaiserWindow(offset / centre, beta);
         sum += h[k];
     }
     for (int k = 0; k < taps; ++k) h[k] /= sum;
@@ -62,6 +61,10 @@ void keepHistory(StereoFir<capacity, linePairs>& fir, int pairs) {
 }
 
 }  // namespace
+
+double kaiserWindow(double position, double beta) {
+    return besselI0(beta * std::sqrt(1.0 - position * position)) / besselI0(beta);
+}
 
 void stereoFirRunReference(const double* taps, int length, const double* line, int step,
                            int outputs, double* out, int outStep) {

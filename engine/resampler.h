@@ -84,6 +84,9 @@ struct HalfRateStage {
     int centreDelay = 0;  // the odd input the centre tap meets, in odd inputs back
 };
 
+// Kaiser's window at a position from −1 to 1: I0(β·√(1 − position²)) / I0(β).
+double kaiserWindow(double position, double beta);
+
 // Stage 0 gets the sharp low-pass for lowering, the others their half-band; clears history.
 void halfRateStageSetup(HalfRateStage& stage, int stageIndex);
 void halfRateStageClear(HalfRateStage& stage);

@@ -99,15 +99,6 @@ std::vector<double> ideal(double frequency, int factor, float drive) {
     return low;
 }
 
-double besselI0(double x) {
-    double sum = 1.0, term = 1.0;
-    for (int k = 1; k < 500 && term > sum * 1e-17; ++k) {
-        term *= (x * x / 4.0) / (static_cast<double>(k) * k);
-        sum += term;
-    }
-    return sum;
-}
-
 struct Spectrum {
     double inharmonicDb;           // inharmonic power over the fundamental's
     std::vector<double> harmonicsDb;  // harmonic h (index h − 1) over the fundamental, below 20 kHz
@@ -115,11 +106,8 @@ struct Spectrum {
 
 Spectrum analyse(const std::vector<double>& y, double frequency) {
     std::vector<double> windowed(analysisFrames);
-    const double beta = 25.0, norm = besselI0(beta);
-    for (int i = 0; i < analysisFrames; ++i) {
-        const double r = 2.0 * i / (analysisFrames - 1) - 1.0;
-        windowed[i] = y[warmUpFrames + i] * besselI0(beta * std::sqrt(1.0 - r * r)) / norm;
-    }
+    for (int i = 0; i < analysisFrames; ++i)
+        windowed[i] = y[warmUpFrames + i] * kaiserWindow(2.0 * i / (analysisFrames - 1) - 1.0, 25.0);
     const int bins = analysisFrames / 2 + 1;
     fftw_complex* spectrum = fftw_alloc_complex(bins);
     fftw_plan plan = fftw_plan_dft_r2c_1d(analysisFrames, windowed.data(), spectrum, FFTW_ESTIMATE);
