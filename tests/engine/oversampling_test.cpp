@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/block_kernels.h"
+#include "engine/circle.h"
 #include "engine/oversampling.h"
 #include "support/noise.h"
 
@@ -111,7 +112,7 @@ TEST(Oversampling, ChainIsADelayOfTheLatencyThatPassesTheBand) {
             resetOversamplerHistory(*rig.oversampler);
             std::vector<double> sine(2 * 4096), through(2 * 4096);
             for (int i = 0; i < 4096; ++i)
-                sine[2 * i] = sine[2 * i + 1] = 0.5 * std::sin(2.0 * M_PI * frequency * i / 44100.0);
+                sine[2 * i] = sine[2 * i + 1] = 0.5 * std::sin(circle::twoPi * frequency * i / 44100.0);
             for (int at = 0; at < 4096; at += oversamplingChunkFrames)
                 resampleThroughChain(*rig.oversampler, sine.data() + 2 * at, through.data() + 2 * at, oversamplingChunkFrames);
             double worst = 0.0;
