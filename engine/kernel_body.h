@@ -401,16 +401,27 @@ template <class Wide, int outputs>
     Wide sums[outputs][vectors];
     for (auto& perOutput : sums)
         for (Wide& sum : perOutput) sum = broadcast<Wide>(0.0);
-    for (int k = 0; k < 2 * length; k += stereoDotLanes)
+    const int count = 2 * length;  // a multiple of 8 (paddedTaps)
+    int k = 0;
+    for (; k + stereoDotLanes <= count; k += stereoDotLanes)
         for (int v = 0; v < vectors; ++v) {
             const Wide tap = load<Wide>(taps + k + v * width);
             for (int o = 0; o < outputs; ++o)
                 sums[o][v] += tap * load<Wide>(line + o * lineStep + k + v * width);
         }
+    for (int v = 0; k < count; k += width, ++v) {  // the last, partial pass
+        const Wide tap = load<Wide>(taps + k);
+        for (int o = 0; o < outputs; ++o) sums[o][v] += tap * load<Wide>(line + o * lineStep + k);
+    }
+    // addStereoPartials in vectors: sums k, k + 8, k + 16 and k + 24 lie in the same lane
+    // of vectors 8/width apart, then the four (left, right) pairs of the eight are added.
+    constexpr int apart = 8 / width;
     for (int o = 0; o < outputs; ++o) {
-        double partial[stereoDotLanes];
-        for (int v = 0; v < vectors; ++v) store(partial + v * width, sums[o][v]);
-        addStereoPartials(partial, out + o * outStep);
+        double eight[8];
+        for (int b = 0; b < apart; ++b)
+            store(eight + b * width, (sums[o][b] + sums[o][b + apart]) + (sums[o][b + 2 * apart] + sums[o][b + 3 * apart]));
+        store(out + o * outStep, (load<Double2>(eight) + load<Double2>(eight + 2)) +
+                                     (load<Double2>(eight + 4) + load<Double2>(eight + 6)));
     }
 }
 

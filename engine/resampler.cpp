@@ -36,7 +36,7 @@ void designLowPass(double* h, int taps, double cutoff, double decibels) {
 template <int capacity, int linePairs>
 void setTaps(StereoFir<capacity, linePairs>& fir, const double* taps, int length) {
     fir.length = paddedTaps(length);
-    static_assert(capacity % 16 == 0);
+    static_assert(capacity % 4 == 0);
     const int zeros = fir.length - length;
     for (int k = 0; k < fir.length; ++k)
         fir.taps[2 * k] = fir.taps[2 * k + 1] = k < zeros ? 0.0 : taps[k - zeros];
@@ -71,8 +71,7 @@ void stereoFirRunReference(const double* taps, int length, const double* line, i
     for (int n = 0; n < outputs; ++n) {
         const double* window = line + 2 * step * n;
         double partial[stereoDotLanes] = {};
-        for (int k = 0; k < 2 * length; k += stereoDotLanes)
-            for (int lane = 0; lane < stereoDotLanes; ++lane) partial[lane] += taps[k + lane] * window[k + lane];
+        for (int k = 0; k < 2 * length; ++k) partial[k % stereoDotLanes] += taps[k] * window[k];
         addStereoPartials(partial, out + 2 * outStep * n);
     }
 }

@@ -18,8 +18,8 @@
 // The first stage passes up to 0.4535 of the host rate (20 kHz at 44.1 kHz); its half-band
 // stops from 0.5465 of it (where the images of that band begin), its sharp low-pass from 0.5.
 // Stop-band attenuations: what keeps the table of velmora-aliasing (README) within the ideal's.
-constexpr int sharpLowPassTaps = 189;
-constexpr double sharpLowPassDecibels = 75.0;
+constexpr int sharpLowPassTaps = 175;
+constexpr double sharpLowPassDecibels = 70.0;
 constexpr int halfBandTaps[3] = {103, 23, 15};  // host <-> 2x, 2x <-> 4x, 4x <-> 8x
 constexpr double halfBandDecibels[3] = {80.0, 80.0, 80.0};
 constexpr double firstStagePassEdge = 0.45;  // of the host rate
@@ -27,8 +27,8 @@ constexpr double firstStagePassEdge = 0.45;  // of the host rate
 // A run of dot products along a line of stereo pairs: out[n·outStep] = the dot of taps with
 // the `length` pairs from line[n·step], for n < outputs (steps and offsets in pairs). Taps
 // come twice over (t0, t0, t1, t1, ...), so that each lane of the sum meets its channel, and
-// padded to whole passes of the loop (paddedTaps). Each output is summed in 32 partial sums
-// (enough independent additions to keep a vector unit busy), lane k mod 32 in sum k mod 32,
+// padded to whole vectors of eight (paddedTaps). Each output is summed in 32 partial sums
+// (enough independent additions to keep a vector unit busy), lane k in sum k mod 32,
 // and those are added in the fixed order below: the block kernels' builds of it, at every
 // vector width, give the same bits as this one.
 using StereoFirRun = void (*)(const double* taps, int length, const double* line, int step,
@@ -52,9 +52,9 @@ inline void addStereoPartials(const double* partial, double* out) {
 void stereoFirRunReference(const double* taps, int length, const double* line, int step,
                            int outputs, double* out, int outStep);
 
-// Filters are stored padded with leading zero taps to a multiple of 16 pairs, whole
-// passes of the 32 partial sums.
-constexpr int paddedTaps(int taps) { return (taps + 15) / 16 * 16; }
+// Filters are stored padded with leading zero taps to a multiple of 4 pairs: whole vectors
+// of eight doubles.
+constexpr int paddedTaps(int taps) { return (taps + 3) / 4 * 4; }
 
 // Host frames one pass through the stages takes at most (a stage at 2^s times the host rate
 // then takes in at most this many times 2^s pairs raising, twice that lowering).
