@@ -126,17 +126,17 @@ TEST(Oversampling, ChainIsADelayOfTheLatencyThatPassesTheBand) {
 TEST(Oversampling, EveryKernelsFilterRunIsTheReferenceBitForBit) {
     // Lengths with and without a remainder of the kernels' blocks of outputs.
     NoiseSource source{9};
-    std::vector<double> taps(2 * 64), line(2 * (64 + 2 * 13));
+    std::vector<double> taps(2 * 68), line(2 * (68 + 2 * 13));
     for (double& t : taps) t = source.centred();
     for (double& x : line) x = source.centred();
     for (int step : {1, 2})
         for (int outputs : {1, 4, 13}) {
             std::vector<double> expected(2 * 2 * outputs, -1.0);
-            stereoFirRunReference(taps.data(), 64, line.data(), step, outputs, expected.data(), 2);
+            stereoFirRunReference(taps.data(), 68, line.data(), step, outputs, expected.data(), 2);
             for (const BlockKernel* kernel : builtBlockKernels()) {
                 if (!runsHere(kernel->instructionSet)) continue;
                 std::vector<double> got(expected.size(), -1.0);
-                kernel->stereoFirRun(taps.data(), 64, line.data(), step, outputs, got.data(), 2);
+                kernel->stereoFirRun(taps.data(), 68, line.data(), step, outputs, got.data(), 2);
                 EXPECT_EQ(got, expected) << kernel->name << " step " << step << " outputs " << outputs;
             }
         }
