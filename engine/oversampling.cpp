@@ -1,6 +1,5 @@
 #include "engine/oversampling.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "engine/block_kernels.h"

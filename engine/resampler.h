@@ -15,9 +15,10 @@
 
 #include <cstdint>
 
-// The first stage passes up to 0.4535 of the host rate (20 kHz at 44.1 kHz); its half-band
-// stops from 0.5465 of it (where the images of that band begin), its sharp low-pass from 0.5.
-// Stop-band attenuations: what keeps the table of velmora-aliasing (README) within the ideal's.
+// The first stage passes up to 0.45 of the host rate (19.8 kHz at 44.1 kHz); its half-band
+// stops from 0.55 of it (where the images of that band begin), its sharp low-pass from 0.5.
+// The stop-band attenuations are what keeps the table of velmora-aliasing (README) within
+// the ideal's; the lengths are Kaiser's for them and those transition bands.
 constexpr int sharpLowPassTaps = 175;
 constexpr double sharpLowPassDecibels = 70.0;
 constexpr int halfBandTaps[3] = {103, 23, 15};  // host <-> 2x, 2x <-> 4x, 4x <-> 8x
