@@ -2,7 +2,8 @@
 // processor runs, at three rates, three block sizes and two settings, with each kernel's
 // ratio to the literal path printed at the end; then 1, 16 and 64 instances processed in
 // turn (cost per frame per instance: what the caches do to many instances) and the bytes
-// each instance's engine holds.
+// each instance's engine holds; then the chosen kernel oversampled at 1x, 2x, 4x and 8x on
+// white noise in 512-frame blocks, with each factor's cost over 1x.
 //
 //   velmora-bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 #include <benchmark/benchmark.h>
@@ -15,8 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/circle.h"
 #include "engine/engine_state.h"
 #include "engine/block_kernels.h"
+#include "engine/oversampling.h"
+#include "engine/literal_path.h"
 #include "engine/process_block.h"
 #include "support/noise.h"
 
@@ -35,7 +39,7 @@ ProgramSignal makeProgramSignal(double fs) {
     s.left.resize(signalFrames);
     s.right.resize(signalFrames);
     NoiseSource noise{12345u};
-    const double twoPi = 6.283185307179586;
+    const double twoPi = circle::twoPi;
     for (int32_t i = 0; i < signalFrames; ++i) {
         const double t = i / fs;
         const double white = noise.centred();
@@ -87,6 +91,38 @@ void runBlocks(benchmark::State& state, BlockPath path, double rate, int32_t blo
         if (position + block > signalFrames) position = 0;
     }
     const double frames = static_cast<double>(state.iterations()) * block * instances;
+    state.counters["ns_per_frame"] =
+        benchmark::Counter(frames * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["realtime_x"] = benchmark::Counter(frames / rate, benchmark::Counter::kIsRate);
+}
+
+// The chosen kernel at an oversampling factor, on white noise at -6 dBFS peak, 44.1 kHz,
+// blocks of 512 frames.
+void runOversampled(benchmark::State& state, int factor) {
+    constexpr double rate = 44100.0;
+    constexpr int32_t block = 512;
+    std::vector<float> left(signalFrames), right(signalFrames), outLeft(block), outRight(block);
+    NoiseSource noise{777u};
+    for (int32_t i = 0; i < signalFrames; ++i) {
+        left[i] = static_cast<float>(noise.centred());
+        right[i] = static_cast<float>(noise.centred());
+    }
+    const auto oversampler = std::make_unique<Oversampler>();
+    const auto engine = std::make_unique<EngineState>();
+    oversamplerSetup(*oversampler);
+    setOversamplingFactor(*oversampler, *engine, factor, rate);
+    const BlockSettings settings = settingsFor(false);
+    float* outputs[2] = {outLeft.data(), outRight.data()};
+    int32_t position = 0;
+    for (auto _ : state) {
+        const float* inputs[2] = {left.data() + position, right.data() + position};
+        processOversampledBlock(*oversampler, *engine, rate, settings, inputs, outputs, block);
+        benchmark::DoNotOptimize(outLeft.data());
+        benchmark::ClobberMemory();
+        position += block;
+        if (position + block > signalFrames) position = 0;
+    }
+    const double frames = static_cast<double>(state.iterations()) * block;
     state.counters["ns_per_frame"] =
         benchmark::Counter(frames * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["realtime_x"] = benchmark::Counter(frames / rate, benchmark::Counter::kIsRate);
@@ -147,7 +183,15 @@ public:
             }
             std::printf("\n");
         }
-        std::printf("\nbytes per instance (EngineState): %zu\n", sizeof(EngineState));
+        std::printf("\nbytes per instance (EngineState): %zu, oversampler: %zu\n",
+                    sizeof(EngineState), sizeof(Oversampler));
+        const auto one = results_.find("oversampling/1x");
+        if (one == results_.end()) return;
+        std::printf("\n%s kernel oversampled, white noise, 44.1 kHz, block 512\n", chosenBlockKernel().name);
+        for (const std::string& name : order_)
+            if (name.rfind("oversampling/", 0) == 0)
+                std::printf("%-20s %8.1f ns per frame, %.2f times 1x\n", name.c_str(),
+                            results_[name].nsPerFrame, results_[name].nsPerFrame / one->second.nsPerFrame);
     }
 
     std::vector<std::string> kernels_;
@@ -199,6 +243,9 @@ int main(int argc, char** argv) {
                 runBlocks(state, p.path, 48000.0, 512, true, instances);
             });
         }
+    for (const int factor : {1, 2, 4, 8})
+        benchmark::RegisterBenchmark(("oversampling/" + std::to_string(factor) + "x").c_str(),
+                                     [factor](benchmark::State& state) { runOversampled(state, factor); });
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks(&reporter);

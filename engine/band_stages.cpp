@@ -5,13 +5,10 @@
 #include "engine/stage_formulas.h"
 
 double momentumStage(double x, double momentum, double& lowPeak, double lowPeakRelease) {
-    const double k = (26.666666666666668 * momentum) * 81.0;
-    const double y = formula::momentumBoost<AsWritten>(x, k);
+    const double y = formula::momentumBoost<AsWritten>(x, formula::momentumDrive(momentum));
     lowPeak = formula::followLowPeak(y, lowPeak, lowPeakRelease);
     return formula::momentumLimit(y, lowPeak);
 }
-
-double tubeRateConstant(double fs) { return 6.283185307179586 * (1000.0 / fs); }
 
 double tubeStage(double m, double drive, double tubeBias, double crestSoftener,
                  double lfoDepth, double levelCubic, double levelSquare, double fs) {

@@ -9,9 +9,6 @@
 // above 0.7. A non-finite value leaves the follower where it was.
 double momentumStage(double x, double momentum, double& lowPeak, double lowPeakRelease);
 
-// The tube stage's rate-dependent constant w = 2π·1000/fs.
-double tubeRateConstant(double fs);
-
 double tubeStage(double m, double drive, double tubeBias, double crestSoftener,
                  double lfoDepth, double levelCubic, double levelSquare, double fs);
 

@@ -4,7 +4,8 @@
 
 #include <span>
 
-#include "engine/process_block.h"
+#include "engine/block_settings.h"
+#include "engine/resampler.h"
 
 enum class InstructionSet {
     sse2,    // every x86-64 processor; plain vector code elsewhere
@@ -19,6 +20,8 @@ struct BlockKernel {
     // The kernel's own tanh and sin, in place over count values.
     void (*tanhBlock)(double* values, int count);
     void (*sinBlock)(double* values, int count);
+    // The resampler's filter runs in this kernel's registers (the same bits as the reference).
+    StereoFirRun stereoFirRun;
 };
 
 // Every kernel built in, narrowest first, whether this processor runs it or not.

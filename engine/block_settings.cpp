@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <cstring>
 
-#include "engine/band_stages.h"
+#include "engine/circle.h"
+#include "engine/stage_formulas.h"
 #include "parameters/parameter_set.h"
 
 bool isBlockBypassed(const BlockSettings& settings) {
@@ -45,6 +46,8 @@ void copyBypassedBlock(const float* const* inputs, float* const* outputs, int32_
             std::memmove(outputs[channel], inputs[channel], frames * sizeof(float));
 }
 
+double tubeRateConstant(double fs) { return circle::twoPi * (1000.0 / fs); }
+
 BlockConstants cookBlockConstants(const BlockSnapshot& snap, double fs) {
     BlockConstants c;
     c.driveFactor = 6.5 * snap.drive + 1.0;
@@ -53,10 +56,10 @@ BlockConstants cookBlockConstants(const BlockSnapshot& snap, double fs) {
     c.w = tubeRateConstant(fs);
     c.wOverSix = c.w / 6.0;
     c.wCubedTerm = 0.01 * std::pow(c.w, 3.0);
-    c.momentumK = (26.666666666666668 * snap.momentum) * 81.0;
+    c.momentumK = formula::momentumDrive(snap.momentum);
     c.sieve = snap.sieve;
     c.glue = snap.glue;
-    c.glueDrive = 0.3 * snap.glue + 1.0;
+    c.glueDrive = formula::glueDrive(snap.glue);
     c.mix = snap.mix;
     c.dryShare = 1.0 - snap.mix;
     c.outputGain = snap.outputGain;

@@ -46,3 +46,13 @@ struct BlockConstants {
 };
 
 BlockConstants cookBlockConstants(const BlockSnapshot& snap, double fs);
+
+// The tube stage's rate-dependent constant w = 2π·1000/fs.
+double tubeRateConstant(double fs);
+
+struct EngineState;
+
+// One way of processing a block that is not bypassed: the literal path or a block kernel.
+using BlockPath = void (*)(EngineState& engine, const BlockConstants& constants,
+                           const float* const* inputs, float* const* outputs,
+                           int32_t sampleFrames);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "engine/circle.h"
 #include "engine/engine_state.h"
 
 constexpr double detectorCeiling = 1000000.0;
@@ -75,7 +76,7 @@ inline void advanceControlState(EngineState& engine, double xL, double xR) {
     engine.slowLevel = (level - engine.slowLevel) * engine.slowCoef + engine.slowLevel;
 
     double phase = engine.lfoPhase + engine.lfoIncrement;
-    if (phase > 6.283185307179586) phase -= 6.283185307179586;
+    if (phase > circle::twoPi) phase -= circle::twoPi;
     engine.lfoPhase = phase;
 }
 

@@ -1,5 +1,7 @@
 #include "engine/filter_section.h"
 
+#include "engine/circle.h"
+
 namespace {
 
 struct SineCosine {
@@ -11,7 +13,7 @@ SineCosine sineCosine(double angle) { return {std::sin(angle), std::cos(angle)};
 
 SineCosine designAngle(double f, double fs) {
     const double limited = limitedDesignFrequency(f, fs);
-    const double w0 = (6.283185307179586 * limited) / fs;
+    const double w0 = (circle::twoPi * limited) / fs;
     return sineCosine(w0);
 }
 

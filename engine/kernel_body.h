@@ -391,11 +391,57 @@ void processChunks(EngineState& engine, const BlockConstants& c, const float* co
     }
 }
 
+// `outputs` dot products of the resampler at once, sharing each load of the taps: the
+// reference's 32 partial sums held in vectors (resampler.h).
+template <class Wide, int outputs>
+[[gnu::always_inline]] inline void stereoDots(const double* taps, int length, const double* line,
+                                              int lineStep, double* out, int outStep) {
+    constexpr int width = laneCount<Wide>;
+    constexpr int vectors = stereoDotLanes / width;
+    Wide sums[outputs][vectors];
+    for (auto& perOutput : sums)
+        for (Wide& sum : perOutput) sum = broadcast<Wide>(0.0);
+    const int count = 2 * length;  // a multiple of 8 (paddedTaps)
+    int k = 0;
+    for (; k + stereoDotLanes <= count; k += stereoDotLanes)
+        for (int v = 0; v < vectors; ++v) {
+            const Wide tap = load<Wide>(taps + k + v * width);
+            for (int o = 0; o < outputs; ++o)
+                sums[o][v] += tap * load<Wide>(line + o * lineStep + k + v * width);
+        }
+    for (int v = 0; k < count; k += width, ++v) {  // the last, partial pass
+        const Wide tap = load<Wide>(taps + k);
+        for (int o = 0; o < outputs; ++o) sums[o][v] += tap * load<Wide>(line + o * lineStep + k);
+    }
+    // addStereoPartials in vectors: sums k, k + 8, k + 16 and k + 24 lie in the same lane
+    // of vectors 8/width apart, then the four (left, right) pairs of the eight are added.
+    constexpr int apart = 8 / width;
+    for (int o = 0; o < outputs; ++o) {
+        double eight[8];
+        for (int b = 0; b < apart; ++b)
+            store(eight + b * width, (sums[o][b] + sums[o][b + apart]) + (sums[o][b + 2 * apart] + sums[o][b + 3 * apart]));
+        store(out + o * outStep, (load<Double2>(eight) + load<Double2>(eight + 2)) +
+                                     (load<Double2>(eight + 4) + load<Double2>(eight + 6)));
+    }
+}
+
+// As many outputs at once as the registers hold accumulators for.
+template <class Wide>
+void stereoFirRun(const double* taps, int length, const double* line, int step, int outputs,
+                  double* out, int outStep) {
+    constexpr int together = laneCount<Wide> >= 8 ? 4 : laneCount<Wide> >= 4 ? 2 : 1;
+    int n = 0;
+    for (; n + together <= outputs; n += together)
+        stereoDots<Wide, together>(taps, length, line + 2 * step * n, 2 * step, out + 2 * outStep * n, 2 * outStep);
+    for (; n < outputs; ++n)
+        stereoDots<Wide, 1>(taps, length, line + 2 * step * n, 2 * step, out + 2 * outStep * n, 2 * outStep);
+}
+
 // The kernel of one width, for the unit that builds it.
 template <class Wide, class Split>
 constexpr BlockKernel makeBlockKernel(const char* name, InstructionSet instructionSet) {
     return BlockKernel{name, instructionSet, processChunks<Wide, Split>, blockmath::tanhBlock<Wide>,
-                       blockmath::sinBlock<Wide>};
+                       blockmath::sinBlock<Wide>, stereoFirRun<Wide>};
 }
 
 }  // namespace

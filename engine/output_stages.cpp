@@ -7,8 +7,7 @@
 double glueGain(double x) { return formula::glueGain<AsWritten>(x); }
 
 double glueStage(double x, double glue) {
-    const double drive = 0.3 * glue + 1.0;
-    return formula::glueResult<AsWritten>(x, std::tanh(formula::glueArgument(x, drive)), glue);
+    return formula::glueResult<AsWritten>(x, std::tanh(formula::glueArgument(x, formula::glueDrive(glue))), glue);
 }
 
 float clampAndNarrow(double v) { return static_cast<float>(formula::clampOutput(v)); }

@@ -1,5 +1,6 @@
-// The block entry points: the bypass decision, then either the literal stage-by-stage path
-// or the block kernel chosen for this processor.
+// The block entry points: the bypass decision, then a block path: in the plug-in the block
+// kernel chosen for this processor (the literal path, the kernels' reference, is in
+// literal_path.h, built only into the tests and the benchmark).
 #pragma once
 
 #include <cstdint>
@@ -7,25 +8,10 @@
 #include "engine/block_settings.h"
 #include "engine/engine_state.h"
 
-// One way of processing a block that is not bypassed.
-using BlockPath = void (*)(EngineState& engine, const BlockConstants& constants,
-                           const float* const* inputs, float* const* outputs,
-                           int32_t sampleFrames);
-
 // Copies a bypassed block; otherwise runs the path with the block's constants.
 void processBlockWith(BlockPath path, EngineState& engine, double sampleRate,
                       const BlockSettings& settings, const float* const* inputs,
                       float* const* outputs, int32_t sampleFrames);
-
-// The literal path, frame by frame and stage by stage with the C library's tanh, sin and
-// pow: the reference every kernel is measured against.
-void processFramesLiterally(EngineState& engine, const BlockConstants& constants,
-                            const float* const* inputs, float* const* outputs,
-                            int32_t sampleFrames);
-
-void processBlockReference(EngineState& engine, double sampleRate, const BlockSettings& settings,
-                           const float* const* inputs, float* const* outputs,
-                           int32_t sampleFrames);
 
 // What the plug-in runs: the kernel chosen once per process (block_kernels.h).
 void processBlock(EngineState& engine, double sampleRate, const BlockSettings& settings,

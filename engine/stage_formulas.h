@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "engine/block_settings.h"
+#include "engine/circle.h"
 #include "engine/filter_section.h"
 #include "engine/lanes.h"
 
@@ -86,6 +87,9 @@ inline V widthResult(V levelCubic, V widthTanh) {
 
 // --- Momentum: the low band ------------------------------------------------------------
 
+// Momentum's drive k = 26.67·Momentum·81, once per block.
+inline double momentumDrive(double momentum) { return (26.666666666666668 * momentum) * 81.0; }
+
 // The low band boosted by its own level: x·(k·|x|^1.5·81·3e-5 + 1), |x| capped at 1.
 template <class Rounding, class V>
 inline V momentumBoost(V x, double k) {
@@ -158,8 +162,7 @@ inline V tubeResult(V m, V argumentTanh) {
 
 template <class V>
 inline V sieveArgument(V h) {
-    constexpr double pi = 3.141592653589793;
-    return ((absolute(h) * 172.0) * pi) * 0.01;
+    return ((absolute(h) * 172.0) * circle::pi) * 0.01;
 }
 
 template <class V>
@@ -199,6 +202,9 @@ inline V glueGain(V x) {
     const V a = select(saturated, broadcast<V>(4.0), level);
     return select(either(saturated, a > 0.0), 1.0 / ((0.15 * a) * a + 1.0), broadcast<V>(1.0));
 }
+
+// 580 Glue's drive d = 0.3·Glue + 1, once per block.
+inline double glueDrive(double glue) { return 0.3 * glue + 1.0; }
 
 template <class V>
 inline V glueArgument(V x, double glueDrive) {

@@ -8,7 +8,7 @@
 
 #include <lv2/core/lv2.h>
 
-#include "engine/process_block.h"
+#include "engine/oversampling.h"
 #include "lv2/lv2_instance.h"
 #include "lv2/port_values.h"
 #include "parameters/parameter_set.h"
@@ -22,6 +22,7 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*,
     Lv2Instance* instance = new (std::nothrow) Lv2Instance{};
     if (!instance) return nullptr;
     instance->sampleRate = prepareEngine(instance->engine, rate);
+    oversamplerSetup(instance->oversampler);
     return instance;
 }
 
@@ -36,17 +37,29 @@ void connectPort(LV2_Handle handle, uint32_t port, void* data) {
     case lv2PortInputRight: instance.inputs[1] = static_cast<const float*>(data); break;
     case lv2PortOutputLeft: instance.outputs[0] = static_cast<float*>(data); break;
     case lv2PortOutputRight: instance.outputs[1] = static_cast<float*>(data); break;
+    case lv2PortOversampling: instance.oversampling = static_cast<const float*>(data); break;
+    case lv2PortLatency: instance.latency = static_cast<float*>(data); break;
     default: break;
     }
 }
 
 // Activation starts from silence, as a VST 2.4 resume does: the last run's history is
 // forgotten, the preparation for the instance's rate stays.
-void activate(LV2_Handle handle) { resetEngineHistory(static_cast<Lv2Instance*>(handle)->engine); }
+void activate(LV2_Handle handle) {
+    Lv2Instance& instance = *static_cast<Lv2Instance*>(handle);
+    resetOversampledHistory(instance.oversampler, instance.engine);
+}
 void deactivate(LV2_Handle) {}
 
 void run(LV2_Handle handle, uint32_t sampleCount) {
     Lv2Instance& instance = *static_cast<Lv2Instance*>(handle);
+    // A new factor re-prepares the engine for its rate and starts the resamplers and delays
+    // from silence (everything is in the instance: nothing is allocated). The latency port
+    // is written on every run, as hosts read it after one.
+    const int factor = instance.oversampling ? oversamplingFactorFor(*instance.oversampling) : 1;
+    if (factor != instance.oversampler.factor)
+        setOversamplingFactor(instance.oversampler, instance.engine, factor, instance.sampleRate);
+    if (instance.latency) *instance.latency = static_cast<float>(instance.oversampler.latency);
     if (!instance.inputs[0] || !instance.inputs[1] || !instance.outputs[0] ||
         !instance.outputs[1])
         return;
@@ -64,8 +77,8 @@ void run(LV2_Handle handle, uint32_t sampleCount) {
     constexpr uint32_t largestBlock = std::numeric_limits<int32_t>::max();
     while (sampleCount > 0) {
         const uint32_t frames = sampleCount < largestBlock ? sampleCount : largestBlock;
-        processBlock(instance.engine, instance.sampleRate, settings, inputs, outputs,
-                     static_cast<int32_t>(frames));
+        processOversampledBlock(instance.oversampler, instance.engine, instance.sampleRate, settings,
+                                inputs, outputs, static_cast<int32_t>(frames));
         for (int c = 0; c < 2; ++c) {
             inputs[c] += frames;
             outputs[c] += frames;

@@ -1,5 +1,7 @@
 // The LV2 ports: eight control inputs in the order and under the names of the plug-in's
-// parameters, then the two audio inputs and the two audio outputs. Control values arrive in
+// parameters, then the two audio inputs and the two audio outputs, then the oversampling
+// factor's control input and the latency output (after the others, so that saved sessions
+// keep their port indices). Control values arrive in
 // the units a host panel shows (per cent, decibels, the enable switch) and become the
 // normalized parameter values the engine reads.
 #pragma once
@@ -14,6 +16,8 @@ enum Lv2PortIndex : uint32_t {
     lv2PortInputRight,
     lv2PortOutputLeft,
     lv2PortOutputRight,
+    lv2PortOversampling,
+    lv2PortLatency,
     lv2PortCount,
 };
 

@@ -5,8 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "engine/oversampling.h"
 #include "lv2/port_values.h"
 #include "parameters/parameter_set.h"
+#include "parameters/plugin_version.h"
 
 namespace {
 
@@ -50,6 +52,29 @@ void writeAudioPort(FILE* out, int index, bool input, const char* symbol, const 
                  input ? "InputPort" : "OutputPort", index, symbol, name);
 }
 
+// The oversampling factor, an integer with the factors as its scale points, and the latency
+// it brings, which hosts read to compensate.
+void writeOversamplingPorts(FILE* out) {
+    std::fprintf(out,
+                 "        a lv2:InputPort , lv2:ControlPort ;\n        lv2:index %d ;\n"
+                 "        lv2:symbol \"%s\" ;\n        lv2:name \"%s\" ;\n"
+                 "        lv2:portProperty lv2:integer , lv2:enumeration ;\n"
+                 "        lv2:default %d ;\n        lv2:minimum %d ;\n        lv2:maximum %d ;\n"
+                 "        lv2:scalePoint ",
+                 lv2PortOversampling, oversamplingSymbol, oversamplingName, oversamplingFactors[0],
+                 oversamplingFactors[0], oversamplingFactors[oversamplingChoiceCount - 1]);
+    for (int i = 0; i < oversamplingChoiceCount; ++i)
+        std::fprintf(out, "%s[ rdfs:label \"%d\u00d7\" ; rdf:value %d ]", i ? " , " : "",
+                     oversamplingFactors[i], oversamplingFactors[i]);
+    std::fprintf(out,
+                 "\n    ] , [\n"
+                 "        a lv2:OutputPort , lv2:ControlPort ;\n        lv2:index %d ;\n"
+                 "        lv2:symbol \"latency\" ;\n        lv2:name \"Latency\" ;\n"
+                 "        lv2:designation lv2:latency ;\n        lv2:portProperty lv2:integer ;\n"
+                 "        lv2:minimum 0 ;\n        lv2:maximum %d ;\n        units:unit units:frame\n",
+                 lv2PortLatency, dryDelayFrames - 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,18 +91,19 @@ int main(int argc, char** argv) {
                  "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
                  "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
                  "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+                 "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
                  "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
                  "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n\n"
                  "<%s>\n"
                  "    a lv2:Plugin , lv2:DistortionPlugin , doap:Project ;\n"
-                 "    doap:name \"Tolvan Velmora\" ;\n"
+                 "    doap:name \"%s\" ;\n"
                  "    doap:maintainer [\n        a foaf:Organization ;\n"
-                 "        foaf:name \"Tolvan Audio Technologies\"\n    ] ;\n"
+                 "        foaf:name \"%s\"\n    ] ;\n"
                  "    lv2:minorVersion %d ;\n    lv2:microVersion %d ;\n"
                  "    rdfs:comment \"Stereo tube and tape saturation: three bands, a tube stage, "
                  "low-band momentum, high-band sieve and a final glue stage.\" ;\n"
                  "    lv2:optionalFeature lv2:hardRTCapable ;\n    lv2:port [\n",
-                 argv[1], std::atoi(argv[2]), std::atoi(argv[3]));
+                 argv[1], velmoraPluginName, velmoraVendorName, std::atoi(argv[2]), std::atoi(argv[3]));
     for (int i = 0; i < parameterCount; ++i) {
         writeControlPort(out, i);
         std::fprintf(out, "    ] , [\n");
@@ -89,6 +115,8 @@ int main(int argc, char** argv) {
     writeAudioPort(out, lv2PortOutputLeft, false, "out_left", "Out Left");
     std::fprintf(out, "    ] , [\n");
     writeAudioPort(out, lv2PortOutputRight, false, "out_right", "Out Right");
+    std::fprintf(out, "    ] , [\n");
+    writeOversamplingPorts(out);
     std::fprintf(out, "    ] .\n");
     return std::fclose(out) == 0 ? 0 : 1;
 }

@@ -41,6 +41,13 @@ constexpr ParameterSpec parameterTable[parameterCount] = {
     {"Bypass", "bypass", "", 0.0f, 100.0f, 0.0f, 0, 1, true},
 };
 
+// Oversampling, a control of the formats that can report latency (LV2, CLAP, VST 3) and not
+// of the VST 2.4 library: its positions are the engine's factors, shown as "1x" ... "8x".
+constexpr int oversamplingFactors[] = {1, 2, 4, 8};
+constexpr int oversamplingChoiceCount = 4;
+constexpr const char* oversamplingName = "Oversampling";
+constexpr const char* oversamplingSymbol = "oversampling";
+
 constexpr float shownSpan(const ParameterSpec& spec) { return spec.maximum - spec.minimum; }
 constexpr float normalizedOffset(const ParameterSpec& spec) {
     return -spec.minimum / shownSpan(spec);

@@ -28,8 +28,8 @@ packages=(
   jalv jackd2 xdotool x11-utils
   # the VST 3 bundle in a real host: Ardour 7's scanner, headless Lua sessions and exporter
   ardour
-  # looking at and measuring results
-  sox imagemagick
+  # looking at and measuring results (FFTW for the aliasing table)
+  sox imagemagick libfftw3-dev
 )
 
 # npm fetches the fonts; the machine's own Node.js is used when it has one.

@@ -12,6 +12,7 @@
 
 #include "engine/block_kernels.h"
 #include "engine/engine_state.h"
+#include "engine/literal_path.h"
 #include "engine/process_block.h"
 #include "support/noise.h"
 

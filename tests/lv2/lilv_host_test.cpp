@@ -7,8 +7,11 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <map>
+#include <string>
 #include <vector>
 
+#include "engine/oversampling.h"
 #include "lv2/lv2_instance.h"
 #include "robustness/engine_inspection.h"
 #include "support/noise.h"
@@ -114,8 +117,9 @@ size_t differing(const Stereo& a, const std::vector<float> (&b)[2], size_t from 
 
 TEST(Lv2Bundle, PortsAndVersionAreTheVstLibrarys) {
     ASSERT_NE(lv2.plugin, nullptr) << "no " << VELMORA_LV2_URI << " on LV2_PATH";
-    ASSERT_EQ(lilv_plugin_get_num_ports(lv2.plugin), 12u);
-    EXPECT_FALSE(lilv_plugin_has_latency(lv2.plugin));
+    ASSERT_EQ(lilv_plugin_get_num_ports(lv2.plugin), 14u);
+    EXPECT_TRUE(lilv_plugin_has_latency(lv2.plugin));
+    EXPECT_EQ(lilv_plugin_get_latency_port_index(lv2.plugin), 13u);
     PluginLibrary library;
     AEffect* effect = library.create();
     int version = 0;
@@ -126,8 +130,21 @@ TEST(Lv2Bundle, PortsAndVersionAreTheVstLibrarys) {
         lilv_node_free(predicate), lilv_node_free(value);
     }
     EXPECT_EQ(version, effect->version % 1000);
-    float defaults[12];
-    lilv_plugin_get_port_ranges_float(lv2.plugin, nullptr, nullptr, defaults);
+    float minima[14], maxima[14], defaults[14];
+    lilv_plugin_get_port_ranges_float(lv2.plugin, minima, maxima, defaults);
+    EXPECT_EQ(defaults[12], 1.0f);  // Oversampling: 1x by default, scale points 1x to 8x
+    EXPECT_EQ(minima[12], 1.0f);
+    EXPECT_EQ(maxima[12], 8.0f);
+    const LilvPort* oversampling = lilv_plugin_get_port_by_index(lv2.plugin, 12);
+    LilvScalePoints* points = lilv_port_get_scale_points(lv2.plugin, oversampling);
+    std::map<int, std::string> labels;
+    LILV_FOREACH (scale_points, i, points) {
+        const LilvScalePoint* point = lilv_scale_points_get(points, i);
+        labels[lilv_node_as_int(lilv_scale_point_get_value(point))] = lilv_node_as_string(lilv_scale_point_get_label(point));
+    }
+    lilv_scale_points_free(points);
+    EXPECT_EQ(labels, (std::map<int, std::string>{{1, "1×"}, {2, "2×"}, {4, "4×"}, {8, "8×"}}));
+    EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(lv2.plugin, oversampling)), "oversampling");
     for (int32_t i = 0; i < 8; ++i) {
         char name[16] = {};
         dispatch(effect, effGetParamName, i, 0, name);
@@ -216,6 +233,40 @@ TEST(Lv2OddHost, UnconnectedControlsGiveTheDefaultsOutput) {
     renderLv2(44100.0, reference.in, out, Habit::controlsUnconnected);
     EXPECT_EQ(differing(out, reference.vst, 0, 512), 0u);  // the first run is at the defaults
     EXPECT_GT(differing(out, reference.vst, 512, 812), 300u);  // the second is not
+}
+
+// The latency port reports the factor's delay after every run, and Bypass and Mix 0 at
+// Output 0 dB give the input delayed by exactly that many frames; back at 1x, no delay.
+TEST(Lv2Oversampling, LatencyPortIsTheDelayOfBypassAndDryAtEveryFactor) {
+    constexpr uint32_t frames = 1500;
+    std::vector<float> in[2];
+    for (auto& channel : in) channel.resize(frames);
+    fillTestSignal(in[0].data(), in[1].data(), frames, 48000.0, 3);
+    for (float factor : {2.0f, 4.0f, 8.0f, 1.0f})
+        for (bool bypass : {true, false}) {
+            LilvInstance* instance = lilv_plugin_instantiate(lv2.plugin, 48000.0, nullptr);
+            float controls[8] = {40, 0.5f, 70, 85, 75, 0, bypass ? 100.0f : 0.0f, bypass ? 0.0f : 1.0f};
+            float latency = -1.0f, out[2][frames];
+            for (uint32_t i = 0; i < 8; ++i) lilv_instance_connect_port(instance, i, &controls[i]);
+            lilv_instance_connect_port(instance, 12, &factor);
+            lilv_instance_connect_port(instance, 13, &latency);
+            lilv_instance_activate(instance);
+            for (uint32_t start = 0; start < frames; start += 500) {
+                for (uint32_t c = 0; c < 2; ++c) {
+                    lilv_instance_connect_port(instance, 8 + c, &in[c][start]);
+                    lilv_instance_connect_port(instance, 10 + c, &out[c][start]);
+                }
+                lilv_instance_run(instance, 500);
+            }
+            const int delay = oversamplingLatency(static_cast<int>(factor));
+            EXPECT_EQ(latency, static_cast<float>(delay)) << factor;
+            EXPECT_EQ(delay == 0, factor == 1.0f);
+            for (int c = 0; c < 2; ++c)
+                for (int i = 0; i < static_cast<int>(frames); ++i)
+                    ASSERT_EQ(out[c][i], i < delay ? 0.0f : in[c][i - delay]) << factor << " " << bypass << " " << i;
+            lilv_instance_deactivate(instance);
+            lilv_instance_free(instance);
+        }
 }
 
 TEST(Lv2OddHost, ZeroFramesWildInputAndRatesStayBounded) {

@@ -60,6 +60,12 @@ TEST_F(RenderBadInput, BadParameterSettingsAreUsageErrors) {
     expectRefused({scratch / "in.wav", out, "--set", "Drive=101%"}, 2, "Drive=101%");
     expectRefused({scratch / "in.wav", out, "--set", "Drive"}, 2, "NAME=VALUE");
     expectRefused({scratch / "in.wav", out, "--set", "=0.5"}, 2, "=0.5");
+    // Values in the plug-in's units, checked against the range, which the message names.
+    expectRefused({scratch / "in.wav", out, "--set", "Output=-30dB"}, 2, "Output takes 0..1 (normalized) or -18 dB..18 dB");
+    expectRefused({scratch / "in.wav", out, "--set", "Output=-3Hz"}, 2, "\"-3Hz\" is not a number");
+    expectRefused({scratch / "in.wav", out, "--set", "Oversampling=3x"}, 2, "1..8 (1×, 2×, 4×, 8×)");
+    expectRefused({scratch / "in.wav", out, "--set", "Oversampling=16x"}, 2, "Oversampling takes");
+    expectRefused({scratch / "in.wav", out, "--set", "Drive=120%"}, 2, "0 %..100 %");
 }
 
 TEST_F(RenderBadInput, PluginsThatCannotBeHostedAreProcessingErrors) {
@@ -70,6 +76,11 @@ TEST_F(RenderBadInput, PluginsThatCannotBeHostedAreProcessingErrors) {
     expectRefused({scratch / "in.wav", out, "--plugin", scratch / "none.so"}, 1, "none.so");
     expectRefused({scratch / "in.wav", out, "--plugin", VELMORA_NOT_A_PLUGIN_PATH}, 1,
                   "has no VSTPluginMain");
+    fs::create_directory(scratch / "empty.lv2");
+    before = scratch.entries();
+    expectRefused({scratch / "in.wav", out, "--plugin", "urn:tolvan-audio:nothing"}, 1,
+                  "no LV2 plug-in \"urn:tolvan-audio:nothing\" on LV2_PATH");
+    expectRefused({scratch / "in.wav", out, "--plugin", scratch / "empty.lv2"}, 1, "holds no plug-in");
 }
 
 TEST_F(RenderBadInput, OutputPathsThatWouldLoseSomethingAreRefused) {

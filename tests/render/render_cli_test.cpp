@@ -157,22 +157,47 @@ TEST(RenderSummary, DrawsAProgressBarOnlyOnATerminal) {
     EXPECT_TRUE(fs::exists(scratch / "b.wav"));
 }
 
-TEST(RenderListParams, PrintsWhatThePluginReports) {
+TEST(RenderListParams, PrintsWhatThePluginReportsWithUnitsAndRanges) {
     ScratchFolder scratch;
+    // The default: the LV2 bundle, its controls in their units.
     RunResult run = runRenderer({"--list-params"}, scratch);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.out.find("Tolvan Velmora by Tolvan Audio Technologies: 8 parameter(s), 2 in, 2 out"),
+    EXPECT_NE(run.out.find("Tolvan Velmora by Tolvan Audio Technologies: 9 parameter(s), 2 in, 2 out"),
               std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("    0  Drive      0.400000  40       %"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("    1  Tube Bias  0.500000  0.50     Asym"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("    5  Output     0.500000  0.0      dB"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("    7  Bypass     0.000000  0"), std::string::npos) << run.out;
-    EXPECT_EQ(lineCount(run.out), 10);
-
-    run = runRenderer({"--list-params", "--set", "Output=100%", "--set", "drive=0.25"}, scratch);
+    for (const char* line : {"    0  Drive               40  40 %     %      0..100\n",
+                             "    5  Output               0  0 dB     dB     -18..18\n",
+                             "    7  Bypass               0  off             0..1\n",
+                             "   12  Oversampling         1  1×              1..8 (1×, 2×, 4×, 8×)\n"})
+        EXPECT_NE(run.out.find(line), std::string::npos) << line << run.out;
+    EXPECT_EQ(lineCount(run.out), 11);
+    run = runRenderer({"--list-params", "--set", "Output=-3dB", "--set", "oversampling=4×", "--set", "drive=0.25",
+                       "--set", "Mix=60%", "--set", "Bypass=1"}, scratch);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.out.find("    0  Drive      0.250000  25 "), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("    5  Output     1.000000  18.0 "), std::string::npos) << run.out;
+    for (const char* line : {"Drive               25  25 %", "Output              -3  -3 dB", "Mix                 60  60 %",
+                             "Bypass               1  on ", "Oversampling         4  4× "})
+        EXPECT_NE(run.out.find(line), std::string::npos) << line << run.out;
+
+    // The VST 2.4 library: normalized values, as it reports them.
+    run = runRenderer({"--list-params", "--plugin", VELMORA_PLUGIN_PATH, "--set", "Output=100%", "--set", "drive=0.25"}, scratch);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("8 parameter(s), 2 in, 2 out"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("    0  Drive      0.250000  25       %      0..1"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("    5  Output     1.000000  18.0     dB     0..1"), std::string::npos) << run.out;
+}
+
+// Oversampled, the output still lines up with the input: bypassed, it is the input exactly.
+TEST(RenderLv2, OversamplingLatencyIsCompensated) {
+    ScratchFolder scratch;
+    auto input = testSignal(oddLength, 2, rate);
+    writeAudio(scratch / "in.wav", input, 2, rate);
+    RunResult run = runRenderer({scratch / "in.wav", scratch / "out.wav", "--set", "Oversampling=4x",
+                                 "--set", "Bypass=1", "-b", "100"}, scratch);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("latency   75 frames (compensated), oversampling 4×"), std::string::npos) << run.out;
+    EXPECT_EQ(firstDifference(readAudio(scratch / "out.wav").samples, input), -1);
+    run = runRenderer({scratch / "in.wav", scratch / "os.wav", "--set", "Oversampling=8x", "--set", "Output=-3dB"}, scratch);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(readAudio(scratch / "os.wav").info.frames, oddLength);
 }
 
 TEST(RenderHelp, ShowsTheUsage) {

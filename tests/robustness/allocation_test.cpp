@@ -176,15 +176,21 @@ TEST(AudioPathAllocation, Lv2RunsAllocateNothing) {
         lv2->connect_port(handle, parameterCount + c, block.inputs[c]);
         lv2->connect_port(handle, parameterCount + 2 + c, block.outputs[c]);
     }
+    // The oversampling factor changes every few runs, through every factor.
+    float oversampling = 1.0f, latency = -1.0f;
+    lv2->connect_port(handle, parameterCount + 4, &oversampling);
+    lv2->connect_port(handle, parameterCount + 5, &latency);
     lv2->activate(handle);
     CountingWindow window;
     for (int n = 0; n < 4000; ++n) {
         const int32_t frames = (n * 37) % 8192 / (n % 3 == 0 ? 1 : 16);
         signal.fill(block.inputs[0], block.inputs[1], frames, 48000.0, n % 5 == 0 ? 4.0f : 0.7f);
         controls[n % parameterCount] = n % 11 == 0 ? std::nanf("") : static_cast<float>(n % 13) * 9.0f - 18.0f;
+        if (n % 7 == 0) oversampling = static_cast<float>(1 << (n / 7 % 4));
         lv2->run(handle, static_cast<uint32_t>(frames));
     }
     EXPECT_EQ(window.count(), 0);
+    EXPECT_GT(latency, 0.0f);
     lv2->deactivate(handle);
     lv2->cleanup(handle);
     dlclose(library);

@@ -35,18 +35,21 @@ struct Options {
 };
 
 const char* const description =
-    "Renders audio files through the Tolvan Velmora plug-in, or any VST 2.4 effect library,\n"
-    "hosted as a DAW hosts it.\n\n"
+    "Renders audio files through the Tolvan Velmora plug-in, or any LV2 plug-in or VST 2.4\n"
+    "effect library, hosted as a DAW hosts it.\n\n"
     "  velmora-render INPUT OUTPUT [--set NAME=VALUE]...\n"
     "  velmora-render --out-dir DIR [-j N] INPUT...\n"
     "  velmora-render --demo OUTPUT\n"
-    "  velmora-render --list-params [--plugin PATH]\n";
+    "  velmora-render --list-params [--plugin PLUGIN]\n";
 
 const char* const footer =
     "OUTPUT is written in the input's format and sample format unless --format,\n"
     "--sample-format or the output's extension (.wav .aiff .flac .ogg) ask for another.\n"
     "Mono files are processed as dual mono and written as mono. Parameter values are\n"
-    "normalized 0..1 or percentages, e.g. --set Drive=0.6 --set \"Tube Bias=70%\".\n\n"
+    "normalized 0..1 or percentages, e.g. --set Drive=0.6 --set \"Tube Bias=70%\", or, for an\n"
+    "LV2 plug-in, values in the units it shows, e.g. --set Output=-3dB --set Oversampling=4x\n"
+    "(--list-params shows units and ranges). A plug-in's latency is compensated: the output\n"
+    "lines up with the input and is as long.\n\n"
     "Exit status: 0 done, 1 a file or the plug-in failed, 2 a usage error.";
 
 void addOptions(CLI::App& app, Options& options) {
@@ -60,8 +63,9 @@ void addOptions(CLI::App& app, Options& options) {
         ->check(CLI::Range(1, 65536))
         ->capture_default_str();
     app.add_option("-p,--plugin", options.pluginPath,
-                   "VST 2.4 library to host (default: Tolvan_Velmora.so beside this program)")
-        ->type_name("PATH");
+                   "LV2 plug-in URI or bundle folder, or VST 2.4 library, to host\n"
+                   "(default: the Tolvan_Velmora.lv2 bundle beside this program)")
+        ->type_name("PLUGIN");
     auto* outDir = app.add_option("-o,--out-dir", options.outDir,
                                   "render every INPUT into DIR under its own file name")
                        ->type_name("DIR");
@@ -145,17 +149,41 @@ void printParameters(const EffectIdentity& identity, const std::vector<Parameter
     std::printf("%s%s%s: %zu parameter(s), %d in, %d out\n", identity.name.c_str(),
                 identity.vendor.empty() ? "" : " by ", identity.vendor.c_str(), parameters.size(),
                 identity.numInputs, identity.numOutputs);
-    size_t nameWidth = 4, displayWidth = 7;
+    // VST 2.4 parameters are set normalized; LV2 controls in their units within their range.
+    auto rangeOf = [](const ParameterInfo& p) {
+        if (p.normalizedOnly || p.enabledSwitch) return std::string("0..1");
+        char text[64];
+        std::snprintf(text, sizeof text, "%g..%g", static_cast<double>(p.minimum), static_cast<double>(p.maximum));
+        std::string range = text;
+        for (size_t i = 0; i < p.scalePoints.size(); ++i)
+            range += (i ? ", " : " (") + p.scalePoints[i].label + (i + 1 == p.scalePoints.size() ? ")" : "");
+        return range;
+    };
+    auto valueOf = [](const ParameterInfo& p) {
+        char text[32];
+        std::snprintf(text, sizeof text, p.normalizedOnly ? "%.6f" : "%g", static_cast<double>(p.value));
+        return std::string(text);
+    };
+    size_t nameWidth = 4, valueWidth = 8, displayWidth = 7, labelWidth = 5;
     for (const ParameterInfo& p : parameters) {
         nameWidth = std::max(nameWidth, p.name.size());
+        valueWidth = std::max(valueWidth, valueOf(p).size());
         displayWidth = std::max(displayWidth, p.display.size());
+        labelWidth = std::max(labelWidth, p.label.size());
     }
-    std::printf("%5s  %-*s  %8s  %-*s  %s\n", "index", static_cast<int>(nameWidth), "name",
-                "value", static_cast<int>(displayWidth), "display", "label");
+    const auto width = [](size_t w) { return static_cast<int>(w); };
+    // Padded by characters, not bytes: scale point labels such as "4×" are UTF-8.
+    const auto padded = [](const std::string& text, size_t columns) {
+        size_t characters = 0;
+        for (unsigned char c : text) characters += (c & 0xc0) != 0x80;
+        return text + std::string(columns > characters ? columns - characters : 0, ' ');
+    };
+    std::printf("%5s  %-*s  %*s  %s  %-*s  %s\n", "index", width(nameWidth), "name", width(valueWidth),
+                "value", padded("display", displayWidth).c_str(), width(labelWidth), "label", "range");
     for (const ParameterInfo& p : parameters)
-        std::printf("%5d  %-*s  %8.6f  %-*s  %s\n", p.index, static_cast<int>(nameWidth),
-                    p.name.c_str(), p.value, static_cast<int>(displayWidth), p.display.c_str(),
-                    p.label.c_str());
+        std::printf("%5d  %-*s  %*s  %s  %-*s  %s\n", p.index, width(nameWidth), p.name.c_str(),
+                    width(valueWidth), valueOf(p).c_str(), padded(p.display, displayWidth).c_str(),
+                    width(labelWidth), p.label.c_str(), rangeOf(p).c_str());
 }
 
 int64_t framesIn(const std::string& path) {

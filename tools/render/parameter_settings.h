@@ -1,5 +1,7 @@
-// Parameter settings from the command line: "NAME=VALUE" with VALUE normalized 0..1 or a
-// percentage, matched against the names the plug-in reports.
+// Parameter settings from the command line: "NAME=VALUE", matched against the names the
+// plug-in reports. VALUE is normalized 0..1 or a percentage of the range, or, for an LV2
+// control, a value in the units the plug-in shows ("-3dB", "60%", "4x", a scale point's
+// label), checked against its range.
 #pragma once
 
 #include <string>
@@ -9,18 +11,19 @@
 
 struct ParameterSetting {
     std::string name;
-    float value = 0.0f;
+    std::string value;
     std::string text;  // as given, for messages
 };
 
 struct ResolvedSetting {
     int index = 0;
-    float value = 0.0f;
+    float value = 0.0f;  // what setEffectParameter takes
 };
 
-// Throws UsageError naming the setting when it is malformed or out of range.
+// Throws UsageError naming the setting when it is malformed.
 ParameterSetting parseParameterSetting(const std::string& text);
 
-// Exact names first, then ignoring letter case; throws UsageError listing the valid names.
+// Exact names first, then ignoring letter case; throws UsageError listing the valid names,
+// or naming the range of a value that is not in it.
 std::vector<ResolvedSetting> resolveParameterSettings(const std::vector<ParameterSetting>& settings,
                                                       const std::vector<ParameterInfo>& parameters);

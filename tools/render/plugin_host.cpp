@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -119,6 +120,12 @@ void LibraryCloser::operator()(void* handle) const {
 }
 
 PluginModule loadPluginModule(const std::string& path) {
+    if (isLv2Reference(path)) {
+        PluginModule module;
+        module.path = path;
+        module.lv2 = loadLv2Plugin(path);
+        return module;
+    }
     if (!std::filesystem::exists(path))
         throw ProcessingError("plug-in library " + inQuotes(path) + " does not exist");
     // A bare file name would make dlopen search the library path instead.
@@ -144,13 +151,17 @@ PluginModule loadPluginModule(const std::string& path) {
 std::string defaultPluginPath() {
     std::error_code error;
     auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return "Tolvan_Velmora.so";
-    return (self.parent_path() / "Tolvan_Velmora.so").string();
+    if (error) return "Tolvan_Velmora.lv2";
+    return (self.parent_path() / "Tolvan_Velmora.lv2").string();
 }
 
 HostedEffect createEffect(const PluginModule& module, const HostContext& context) {
     HostedEffect hosted;
     hosted.context = std::make_unique<HostContext>(context);
+    if (module.lv2) {
+        hosted.lv2 = instantiateLv2(module.lv2, context.sampleRate);
+        return hosted;
+    }
     std::lock_guard<std::mutex> guard(lifecycleLock);
     contextInCreation = hosted.context.get();
     hosted.effect = module.entry(hostCallback);
@@ -168,10 +179,19 @@ HostedEffect createEffect(const PluginModule& module, const HostContext& context
 }
 
 void setEffectParameter(HostedEffect& hosted, int index, float value) {
+    if (hosted.lv2.instance) {
+        hosted.lv2.portValues.at(static_cast<size_t>(index)) = value;
+        return;
+    }
     hosted.effect->setParameter(hosted.effect, index, value);
 }
 
 void startEffect(HostedEffect& hosted) {
+    if (hosted.lv2.instance) {
+        lilv_instance_activate(hosted.lv2.instance);
+        hosted.lv2.active = true;
+        return;
+    }
     dispatch(hosted, effSetSampleRate, 0, 0, nullptr, static_cast<float>(hosted.context->sampleRate));
     dispatch(hosted, effSetBlockSize, 0, hosted.context->blockSize);
     dispatch(hosted, effMainsChanged, 0, 1);
@@ -179,6 +199,10 @@ void startEffect(HostedEffect& hosted) {
 }
 
 void processEffectBlock(HostedEffect& hosted, float** inputs, float** outputs, int32_t frames) {
+    if (hosted.lv2.instance) {
+        runLv2(hosted.lv2, inputs, outputs, frames);
+        return;
+    }
     AEffect* effect = hosted.effect;
     if ((effect->flags & effFlagsCanReplacing) && effect->processReplacing) {
         effect->processReplacing(effect, inputs, outputs, frames);
@@ -191,6 +215,7 @@ void processEffectBlock(HostedEffect& hosted, float** inputs, float** outputs, i
 }
 
 void closeEffect(HostedEffect& hosted) {
+    freeLv2(hosted.lv2);
     if (!hosted.effect) return;
     if (hosted.resumed) dispatch(hosted, effMainsChanged, 0, 0);
     hosted.resumed = false;
@@ -201,6 +226,13 @@ void closeEffect(HostedEffect& hosted) {
 
 EffectIdentity identifyEffect(const HostedEffect& hosted, const std::string& libraryPath) {
     EffectIdentity identity;
+    if (const Lv2Plugin* plugin = hosted.lv2.plugin.get()) {
+        identity.name = plugin->name;
+        identity.vendor = plugin->vendor;
+        identity.numInputs = effectInputCount(hosted);
+        identity.numOutputs = effectOutputCount(hosted);
+        return identity;
+    }
     identity.name = dispatchText(hosted, effGetEffectName);
     if (identity.name.empty()) identity.name = dispatchText(hosted, effGetProductString);
     if (identity.name.empty()) identity.name = std::filesystem::path(libraryPath).stem().string();
@@ -212,6 +244,26 @@ EffectIdentity identifyEffect(const HostedEffect& hosted, const std::string& lib
 
 std::vector<ParameterInfo> describeParameters(const HostedEffect& hosted) {
     std::vector<ParameterInfo> parameters;
+    if (const Lv2Plugin* plugin = hosted.lv2.plugin.get()) {
+        for (const Lv2Port& port : plugin->ports) {
+            if (port.kind != Lv2PortKind::controlInput) continue;
+            ParameterInfo info;
+            info.index = static_cast<int>(port.index);
+            info.name = port.name;
+            const float portValue = hosted.lv2.portValues[port.index];
+            info.value = port.enabledSwitch ? 1.0f - portValue : portValue;  // Bypass: 1 bypasses
+            info.label = port.unit;
+            info.normalizedOnly = false;
+            info.minimum = port.minimum;
+            info.maximum = port.maximum;
+            info.integer = port.integer;
+            info.enabledSwitch = port.enabledSwitch;
+            info.scalePoints = port.scalePoints;
+            info.display = displayText(info, info.value);
+            parameters.push_back(std::move(info));
+        }
+        return parameters;
+    }
     for (int i = 0; i < hosted.effect->numParams; ++i) {
         ParameterInfo info;
         info.index = i;
@@ -222,4 +274,30 @@ std::vector<ParameterInfo> describeParameters(const HostedEffect& hosted) {
         parameters.push_back(std::move(info));
     }
     return parameters;
+}
+
+std::string displayText(const ParameterInfo& parameter, float value) {
+    if (parameter.enabledSwitch) return value > 0.5f ? "on" : "off";  // Bypass, on when bypassed
+    for (const ScalePoint& point : parameter.scalePoints)
+        if (point.value == value) return point.label;
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
+    return parameter.label.empty() ? text : text + (" " + parameter.label);
+}
+
+int effectInputCount(const HostedEffect& hosted) {
+    return hosted.lv2.plugin ? countLv2Ports(*hosted.lv2.plugin, Lv2PortKind::audioInput) : hosted.effect->numInputs;
+}
+
+int effectOutputCount(const HostedEffect& hosted) {
+    return hosted.lv2.plugin ? countLv2Ports(*hosted.lv2.plugin, Lv2PortKind::audioOutput) : hosted.effect->numOutputs;
+}
+
+int64_t effectLatency(const HostedEffect& hosted) {
+    if (const Lv2Plugin* plugin = hosted.lv2.plugin.get()) {
+        if (plugin->latencyPort < 0) return 0;
+        const float frames = hosted.lv2.portValues[static_cast<size_t>(plugin->latencyPort)];
+        return frames > 0.0f && frames < 1e9f ? static_cast<int64_t>(frames + 0.5f) : 0;
+    }
+    return hosted.effect->initialDelay > 0 ? hosted.effect->initialDelay : 0;
 }

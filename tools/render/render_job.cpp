@@ -30,11 +30,11 @@ std::unique_ptr<Lane> startLane(const PluginModule& module, const RenderSettings
     auto lane = std::make_unique<Lane>();
     lane->hosted = createEffect(module, HostContext{sampleRate, settings.blockSize});
     lane->channels = std::move(channels);
-    AEffect* effect = lane->hosted.effect;
-    if (effect->numOutputs < 1)
+    const int inputs = effectInputCount(lane->hosted), outputs = effectOutputCount(lane->hosted);
+    if (outputs < 1)
         throw ProcessingError("plug-in " + inQuotes(module.path) + " has no audio outputs");
-    lane->inputs.assign(std::max(0, effect->numInputs), std::vector<float>(settings.blockSize));
-    lane->outputs.assign(effect->numOutputs, std::vector<float>(settings.blockSize));
+    lane->inputs.assign(std::max(0, inputs), std::vector<float>(settings.blockSize));
+    lane->outputs.assign(outputs, std::vector<float>(settings.blockSize));
     for (auto& buffer : lane->inputs) lane->inputPointers.push_back(buffer.data());
     for (auto& buffer : lane->outputs) lane->outputPointers.push_back(buffer.data());
     for (const ResolvedSetting& setting : settings.parameters)
@@ -75,14 +75,21 @@ void processLane(Lane& lane, const float* interleavedIn, float* interleavedOut, 
     }
 }
 
+// The display of a control named Oversampling, when the plug-in has one.
+std::string oversamplingIn(const HostedEffect& hosted) {
+    for (const ParameterInfo& parameter : describeParameters(hosted))
+        if (parameter.name == "Oversampling") return parameter.display;
+    return {};
+}
+
 std::vector<std::unique_ptr<Lane>> startLanes(const PluginModule& module,
                                               const RenderSettings& settings,
                                               const AudioFormat& format) {
     std::vector<std::unique_ptr<Lane>> lanes;
     lanes.push_back(startLane(module, settings, format.sampleRate,
                               format.channels == 1 ? std::vector<int>{0} : std::vector<int>{0, 1}));
-    const AEffect* effect = lanes.front()->hosted.effect;
-    if (format.channels == 2 && (effect->numInputs < 2 || effect->numOutputs < 2)) {
+    const HostedEffect& first = lanes.front()->hosted;
+    if (format.channels == 2 && (effectInputCount(first) < 2 || effectOutputCount(first) < 2)) {
         lanes.front()->channels = {0};
         lanes.push_back(startLane(module, settings, format.sampleRate, {1}));
     }
@@ -115,20 +122,40 @@ RenderSummary renderThroughEffect(const PluginModule& module, const RenderSettin
     auto lanes = startLanes(module, settings, source.format);
     std::vector<float> blockIn(static_cast<size_t>(settings.blockSize) * channels);
     std::vector<float> blockOut(blockIn.size());
+    // The plug-in's latency, known after its first block, is compensated: that many frames
+    // are dropped from the start of the output and as many frames of silence fed at the
+    // end, so that the output lines up with the input and is as long.
+    bool latencyKnown = false;
+    int64_t toDrop = 0, written = 0, inputFrames = 0;
     for (;;) {
         if (renderInterrupted)
             throw ProcessingError("interrupted; " + inQuotes(writer.finalPath) + " not written");
         int64_t frames = source.read(blockIn.data(), settings.blockSize);
-        if (frames <= 0) break;
-        measureLevels(summary.in, blockIn.data(), frames * channels);
+        if (frames > 0) {
+            inputFrames += frames;
+            measureLevels(summary.in, blockIn.data(), frames * channels);
+            advanceProgress(progress, frames);
+        } else {
+            if (!latencyKnown || written >= inputFrames) break;
+            frames = std::min<int64_t>(settings.blockSize, inputFrames - written + toDrop);
+            std::fill(blockIn.begin(), blockIn.end(), 0.0f);
+        }
         for (auto& lane : lanes)
             processLane(*lane, blockIn.data(), blockOut.data(), channels,
                         static_cast<int32_t>(frames));
-        measureLevels(summary.out, blockOut.data(), frames * channels);
-        writeFrames(writer, blockOut.data(), frames);
-        summary.frames += frames;
-        advanceProgress(progress, frames);
+        if (!latencyKnown) {
+            summary.latency = toDrop = effectLatency(lanes.front()->hosted);
+            latencyKnown = true;
+        }
+        const int64_t dropped = std::min(toDrop, frames);
+        toDrop -= dropped;
+        const int64_t kept = std::min(frames - dropped, inputFrames - written);
+        measureLevels(summary.out, blockOut.data() + dropped * channels, kept * channels);
+        writeFrames(writer, blockOut.data() + dropped * channels, kept);
+        written += kept;
     }
+    summary.frames = written;
+    summary.oversampling = oversamplingIn(lanes.front()->hosted);
     lanes.clear();  // suspend and close before the file is committed
     if (summary.frames == 0) throw ProcessingError("input " + inQuotes(source.label) + " holds no audio");
     summary.wallSeconds = std::chrono::duration<double>(Clock::now() - started).count();

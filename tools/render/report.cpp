@@ -59,6 +59,9 @@ void printSummary(std::FILE* stream, const RenderSummary& summary) {
     if (!summary.dryOutput.empty())
         std::fprintf(stream, "  dry copy  %s\n", summary.dryOutput.c_str());
     std::fprintf(stream, "  effect    %s\n", summary.effectName.c_str());
+    std::fprintf(stream, "  latency   %lld frames%s%s%s\n", static_cast<long long>(summary.latency),
+                 summary.latency > 0 ? " (compensated)" : "",
+                 summary.oversampling.empty() ? "" : ", oversampling ", summary.oversampling.c_str());
     std::fprintf(stream, "  duration  %.2f s, %d Hz, %s, %s\n", audioSeconds,
                  summary.format.sampleRate, summary.format.channels == 1 ? "mono" : "stereo",
                  describeFormat(summary.format.sndfileFormat).c_str());

@@ -28,6 +28,8 @@ struct RenderSummary {
     std::string effectName;
     AudioFormat format;
     int64_t frames = 0;
+    int64_t latency = 0;       // frames, compensated in the output
+    std::string oversampling;  // the plug-in's Oversampling control as shown, if it has one
     double wallSeconds = 0.0;
     LevelMeter in;
     LevelMeter out;

@@ -1,0 +1,171 @@
+#include "engine/oversampling.h"
+
+#include <cstring>
+
+#include "engine/block_kernels.h"
+#include "engine/stage_formulas.h"
+
+namespace {
+
+int doublingsFor(int factor) { return factor == 8 ? 3 : factor == 4 ? 2 : factor == 2 ? 1 : 0; }
+
+// The chain's delay in samples of the oversampled rate, before padding.
+int chainDelay(int factor) {
+    int delay = 0;
+    for (int stage = 0; stage < doublingsFor(factor); ++stage)
+        delay += halfRateStageDelay(stage) * (factor >> (stage + 1));
+    return delay;
+}
+
+int paddingFor(int factor) { return (factor - chainDelay(factor) % factor) % factor; }
+
+// Up through the stages from rateBuffers[0] (frames pairs) to the oversampled rate, then the
+// padding delay; leaves factor × frames pairs in the last buffer used.
+double* raise(Oversampler& o, int32_t frames) {
+    const int doublings = doublingsFor(o.factor);
+    for (int stage = 0; stage < doublings; ++stage)
+        upsampleTwiceCompute(o.stages[stage], o.firRun, o.rateBuffers[stage], frames << stage, o.rateBuffers[stage + 1]);
+    double* top = o.rateBuffers[doublings];
+    if (o.padding > 0) {
+        constexpr int mask = maxOversamplingFactor - 1;
+        for (int32_t m = 0; m < frames * o.factor; ++m) {
+            double* slot = o.paddingDelay + 2 * o.paddingPosition;
+            const double* delayed = o.paddingDelay + 2 * ((o.paddingPosition - o.padding) & mask);
+            slot[0] = top[2 * m];
+            slot[1] = top[2 * m + 1];
+            top[2 * m] = delayed[0];
+            top[2 * m + 1] = delayed[1];
+            o.paddingPosition = (o.paddingPosition + 1) & mask;
+        }
+    }
+    return top;
+}
+
+// Down from the last buffer to rateBuffers[0] (frames pairs).
+void lower(Oversampler& o, int32_t frames) {
+    for (int stage = doublingsFor(o.factor) - 1; stage >= 0; --stage)
+        downsampleTwiceCompute(o.stages[stage], o.firRun, o.rateBuffers[stage + 1], frames << stage, o.rateBuffers[stage]);
+}
+
+// Reads a chunk of input into rateBuffers[0] and the delayed dry input beside it, before
+// anything is written (the output may be the input's buffer).
+void readChunk(Oversampler& o, const float* const* inputs, int32_t offset, int32_t frames,
+               float (*dry)[oversamplingChunkFrames]) {
+    constexpr int mask = dryDelayFrames - 1;
+    for (int32_t i = 0; i < frames; ++i) {
+        for (int c = 0; c < 2; ++c) {
+            const float x = inputs[c][offset + i];
+            o.rateBuffers[0][2 * i + c] = x;
+            o.dryDelay[c][o.dryPosition] = x;
+            dry[c][i] = o.dryDelay[c][(o.dryPosition - o.latency) & mask];
+        }
+        o.dryPosition = (o.dryPosition + 1) & mask;
+    }
+}
+
+}  // namespace
+
+int oversamplingLatency(int factor) {
+    return (chainDelay(factor) + paddingFor(factor)) / (factor > 0 ? factor : 1);
+}
+
+int oversamplingFactorFor(float value) {
+    if (!(value >= 1.5f)) return 1;
+    if (value < 3.0f) return 2;
+    return value < 6.0f ? 4 : 8;
+}
+
+void oversamplerSetup(Oversampler& oversampler) {
+    for (int stage = 0; stage < oversamplingStageCount; ++stage)
+        halfRateStageSetup(oversampler.stages[stage], stage);
+    oversampler.firRun = chosenBlockKernel().stereoFirRun;
+    oversampler.factor = 1;
+    oversampler.latency = 0;
+    oversampler.padding = 0;
+    resetOversamplerHistory(oversampler);
+}
+
+void resetOversamplerHistory(Oversampler& oversampler) {
+    for (HalfRateStage& stage : oversampler.stages) halfRateStageClear(stage);
+    std::memset(oversampler.dryDelay, 0, sizeof oversampler.dryDelay);
+    std::memset(oversampler.paddingDelay, 0, sizeof oversampler.paddingDelay);
+    oversampler.dryPosition = 0;
+    oversampler.paddingPosition = 0;
+}
+
+void resetOversampledHistory(Oversampler& oversampler, EngineState& engine) {
+    resetEngineHistory(engine);
+    resetOversamplerHistory(oversampler);
+}
+
+int setOversamplingFactor(Oversampler& oversampler, EngineState& engine, int factor, double hostRate) {
+    if (factor != 2 && factor != 4 && factor != 8) factor = 1;
+    prepareEngine(engine, hostRate * factor);
+    if (factor != oversampler.factor) {
+        oversampler.factor = factor;
+        oversampler.latency = oversamplingLatency(factor);
+        oversampler.padding = paddingFor(factor);
+        resetOversampledHistory(oversampler, engine);
+    }
+    return factor;
+}
+
+void processOversampledBlockWith(BlockPath path, Oversampler& o, EngineState& engine,
+                                 double hostRate, const BlockSettings& settings,
+                                 const float* const* inputs, float* const* outputs,
+                                 int32_t sampleFrames) {
+    if (o.factor == 1) {
+        processBlockWith(path, engine, hostRate, settings, inputs, outputs, sampleFrames);
+        return;
+    }
+    const bool bypassed = isBlockBypassed(settings);
+    const BlockConstants c = cookBlockConstants(takeSnapshot(settings), hostRate * o.factor);
+    // The kernel makes the wet signal with its output gain and clamp, at the high rate; the
+    // dry share is added after the way down, to the delayed input.
+    BlockConstants wetOnly = c;
+    wetOnly.mix = 1.0;
+    wetOnly.dryShare = 0.0;
+    const float* kernelInputs[2] = {o.kernelInput[0], o.kernelInput[1]};
+    float* kernelOutputs[2] = {o.kernelOutput[0], o.kernelOutput[1]};
+
+    for (int32_t offset = 0; offset < sampleFrames; offset += oversamplingChunkFrames) {
+        const int32_t left = sampleFrames - offset;
+        const int32_t frames = left < oversamplingChunkFrames ? left : oversamplingChunkFrames;
+        float dry[2][oversamplingChunkFrames];
+        readChunk(o, inputs, offset, frames, dry);
+        if (bypassed) {
+            for (int ch = 0; ch < 2; ++ch)
+                std::memcpy(outputs[ch] + offset, dry[ch], sizeof(float) * static_cast<size_t>(frames));
+            continue;
+        }
+        const int32_t topFrames = frames * o.factor;
+        const double* top = raise(o, frames);
+        for (int32_t m = 0; m < topFrames; ++m)
+            for (int ch = 0; ch < 2; ++ch) o.kernelInput[ch][m] = static_cast<float>(top[2 * m + ch]);
+        path(engine, wetOnly, kernelInputs, kernelOutputs, topFrames);
+        double* wetTop = o.rateBuffers[doublingsFor(o.factor)];
+        for (int32_t m = 0; m < topFrames; ++m)
+            for (int ch = 0; ch < 2; ++ch) wetTop[2 * m + ch] = o.kernelOutput[ch][m];
+        lower(o, frames);
+        for (int32_t i = 0; i < frames; ++i)
+            for (int ch = 0; ch < 2; ++ch) {
+                const double wet = o.rateBuffers[0][2 * i + ch];
+                const double mixed = c.mix * wet + (static_cast<double>(dry[ch][i]) * c.dryShare) * c.outputGain;
+                outputs[ch][offset + i] = static_cast<float>(formula::clampOutput(mixed));
+            }
+    }
+}
+
+void processOversampledBlock(Oversampler& oversampler, EngineState& engine, double hostRate,
+                             const BlockSettings& settings, const float* const* inputs,
+                             float* const* outputs, int32_t sampleFrames) {
+    processOversampledBlockWith(chosenBlockKernel().process, oversampler, engine, hostRate,
+                                settings, inputs, outputs, sampleFrames);
+}
+
+void resampleThroughChain(Oversampler& o, const double* input, double* output, int32_t frames) {
+    std::memcpy(o.rateBuffers[0], input, sizeof(double) * 2 * static_cast<size_t>(frames));
+    raise(o, frames);
+    lower(o, frames);
+    std::memcpy(output, o.rateBuffers[0], sizeof(double) * 2 * static_cast<size_t>(frames));
+}
