@@ -28,6 +28,8 @@ packages=(
   jalv jackd2 xdotool x11-utils
   # the VST 3 bundle in a real host: Ardour 7's scanner, headless Lua sessions and exporter
   ardour
+  # the CLAP plug-in in a real host's scanner (Qtractor's qtractor_plugin_scan)
+  qtractor
   # looking at and measuring results (FFTW for the aliasing table)
   sox imagemagick libfftw3-dev
 )
