@@ -162,8 +162,10 @@ tresult VELMORA_VST3_CALL canProcessSampleSize(IAudioProcessor*, int32_t size) {
     return size == kSample32 ? kResultOk : kResultFalse;
 }
 
+// The chosen factor's: what the host reads after the restart it was asked for, whichever
+// thread the engine takes the factor on.
 uint32_t VELMORA_VST3_CALL getLatencySamples(IAudioProcessor* self) {
-    return static_cast<uint32_t>(pluginOf(self)->oversampler.latency);
+    return static_cast<uint32_t>(oversamplingLatency(chosenFactor(*pluginOf(self))));
 }
 uint32_t VELMORA_VST3_CALL getTailSamples(IAudioProcessor*) { return 0; }
 
