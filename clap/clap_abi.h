@@ -179,6 +179,7 @@ enum : uint32_t {
     CLAP_PARAM_IS_STEPPED = 1 << 0,
     CLAP_PARAM_IS_BYPASS = 1 << 4,
     CLAP_PARAM_IS_AUTOMATABLE = 1 << 5,
+    CLAP_PARAM_REQUIRES_PROCESS = 1 << 15,
 };
 struct clap_param_info_t {
     clap_id id;
@@ -219,6 +220,9 @@ struct clap_plugin_state_t {
 constexpr char CLAP_EXT_LATENCY[] = "clap.latency";
 struct clap_plugin_latency_t {
     uint32_t (*get)(const clap_plugin_t* plugin);
+};
+struct clap_host_latency_t {  // the host's side, same id
+    void (*changed)(const clap_host_t* host);
 };
 
 // Extension: GUI.

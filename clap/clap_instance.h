@@ -8,6 +8,7 @@
 #include "clap/clap_abi.h"
 #include "editor/editor_view.h"
 #include "engine/engine_state.h"
+#include "engine/oversampling.h"
 #include "parameters/parameter_index.h"
 
 // What the editor tells the host, in order: gesture begin, values, gesture end.
@@ -43,10 +44,15 @@ struct ClapInstance {
     const clap_host_params_t* hostParams;
     const clap_host_timer_support_t* hostTimers;
     const void* hostFds;  // clap_host_posix_fd_support_t, Linux only
+    const clap_host_latency_t* hostLatency;
     std::atomic<float> parameters[parameterCount];  // normalized, read once per block
+    // The Oversampling position the host chose; the oversampler takes it at activation, as
+    // the latency may change only then.
+    std::atomic<int> oversamplingChoice;
     double sampleRate;
     bool active;
     EngineState engine;
+    Oversampler oversampler;
     EditorEventQueue editorEvents;
     ClapEditor editor;
 };
@@ -54,6 +60,13 @@ struct ClapInstance {
 inline ClapInstance& instanceOf(const clap_plugin_t* plugin) {
     return *static_cast<ClapInstance*>(plugin->plugin_data);
 }
+
+// The parameter after the table's eight; not automatable, as it changes the latency.
+constexpr clap_id oversamplingParameterId = parameterCount;
+
+// Takes a new Oversampling position; while active, asks the host for the restart that
+// applies it. [any thread]
+void chooseOversampling(ClapInstance& instance, int choice);
 
 // Parameter values as the host sees them: the shown units of the parameter table, and the
 // position (0, 1, ...) of a stepped parameter. Both ways clamped to the parameter's range.

@@ -28,11 +28,25 @@ double hostValueFromNormalized(int index, float value) {
     return shown;
 }
 
+namespace {
+
+// The Oversampling parameter's host value is its position, 0..3.
+int oversamplingChoiceFromHostValue(double value) {
+    constexpr double last = oversamplingChoiceCount - 1;
+    return value >= 0.0 ? static_cast<int>(std::nearbyint(value < last ? value : last)) : 0;
+}
+
+}  // namespace
+
 void applyParameterEvent(ClapInstance& instance, const clap_event_header_t& event) {
     if (event.space_id != CLAP_CORE_EVENT_SPACE_ID || event.type != CLAP_EVENT_PARAM_VALUE ||
         event.size < sizeof(clap_event_param_value_t))
         return;
     const auto& change = reinterpret_cast<const clap_event_param_value_t&>(event);
+    if (change.param_id == oversamplingParameterId) {
+        chooseOversampling(instance, oversamplingChoiceFromHostValue(change.value));
+        return;
+    }
     if (change.param_id >= static_cast<clap_id>(parameterCount)) return;
     const int index = static_cast<int>(change.param_id);
     instance.parameters[index].store(normalizedFromHostValue(index, change.value),
@@ -64,12 +78,21 @@ void sendEditorEvents(ClapInstance& instance, const clap_output_events_t* out) {
 
 namespace {
 
-uint32_t count(const clap_plugin_t*) { return parameterCount; }
+uint32_t count(const clap_plugin_t*) { return parameterCount + 1; }
 
 bool validId(clap_id id) { return id < static_cast<clap_id>(parameterCount); }
 
 bool getInfo(const clap_plugin_t*, uint32_t index, clap_param_info_t* info) {
-    if (!validId(index) || !info) return false;
+    if (!info) return false;
+    if (index == oversamplingParameterId) {
+        std::memset(info, 0, sizeof *info);
+        info->id = index;
+        info->flags = CLAP_PARAM_IS_STEPPED | CLAP_PARAM_REQUIRES_PROCESS;
+        std::snprintf(info->name, sizeof info->name, "%s", oversamplingName);
+        info->max_value = oversamplingChoiceCount - 1;
+        return true;
+    }
+    if (!validId(index)) return false;
     const ParameterSpec& spec = parameterTable[index];
     std::memset(info, 0, sizeof *info);
     info->id = index;
@@ -85,6 +108,10 @@ bool getInfo(const clap_plugin_t*, uint32_t index, clap_param_info_t* info) {
 }
 
 bool getValue(const clap_plugin_t* plugin, clap_id id, double* value) {
+    if (id == oversamplingParameterId && value) {
+        *value = instanceOf(plugin).oversamplingChoice.load(std::memory_order_relaxed);
+        return true;
+    }
     if (!validId(id) || !value) return false;
     const int i = static_cast<int>(id);
     *value = hostValueFromNormalized(i, instanceOf(plugin).parameters[i].load(std::memory_order_relaxed));
@@ -93,6 +120,10 @@ bool getValue(const clap_plugin_t* plugin, clap_id id, double* value) {
 
 // The display text followed by the unit: "40%", "0.50 Asym", "-18.0 dB".
 bool valueToText(const clap_plugin_t*, clap_id id, double value, char* text, uint32_t capacity) {
+    if (id == oversamplingParameterId && text && capacity >= 3) {
+        formatOversamplingChoice(oversamplingChoiceFromHostValue(value), text, capacity);
+        return true;
+    }
     if (!validId(id) || !text || capacity == 0) return false;
     const int i = static_cast<int>(id);
     const ParameterSpec& spec = parameterTable[i];
@@ -104,6 +135,11 @@ bool valueToText(const clap_plugin_t*, clap_id id, double value, char* text, uin
 }
 
 bool textToValue(const clap_plugin_t*, clap_id id, const char* text, double* value) {
+    int choice = 0;
+    if (id == oversamplingParameterId && value && parseOversamplingText(text, &choice)) {
+        *value = choice;
+        return true;
+    }
     if (!validId(id) || !text || !value) return false;
     const int i = static_cast<int>(id);
     float normalized;

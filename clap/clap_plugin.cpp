@@ -7,7 +7,6 @@
 #include <new>
 
 #include "clap/clap_instance.h"
-#include "engine/process_block.h"
 #include "parameters/parameter_set.h"
 #include "parameters/plugin_version.h"
 
@@ -36,10 +35,16 @@ const clap_plugin_descriptor_t descriptor = {
     pluginFeatures,
 };
 
-// Activation prepares for the host's rate and, like a resume, starts from silence.
-void restartEngine(ClapInstance& instance, double rate) {
+// Activation prepares for the host's rate and the chosen factor and, like a resume, starts
+// from silence. True when the factor, and with it the latency, changed.
+bool restartEngine(ClapInstance& instance, double rate) {
+    const int previous = instance.oversampler.factor;
     instance.sampleRate = prepareEngine(instance.engine, rate);
-    resetEngineHistory(instance.engine);
+    const int choice = instance.oversamplingChoice.load(std::memory_order_relaxed);
+    setOversamplingFactor(instance.oversampler, instance.engine, oversamplingFactors[choice],
+                          instance.sampleRate);
+    resetOversampledHistory(instance.oversampler, instance.engine);
+    return instance.oversampler.factor != previous;
 }
 
 template <typename Extension>
@@ -54,6 +59,7 @@ bool init(const clap_plugin_t* plugin) {
     instance.hostTimers =
         hostExtension<clap_host_timer_support_t>(instance.host, CLAP_EXT_TIMER_SUPPORT);
     instance.hostFds = hostExtension<void>(instance.host, CLAP_EXT_POSIX_FD_SUPPORT);
+    instance.hostLatency = hostExtension<clap_host_latency_t>(instance.host, CLAP_EXT_LATENCY);
     return true;
 }
 
@@ -66,7 +72,8 @@ void destroy(const clap_plugin_t* plugin) {
 bool activate(const clap_plugin_t* plugin, double rate, uint32_t, uint32_t) {
     if (!(rate > 0.0 && std::isfinite(rate))) return false;
     ClapInstance& instance = instanceOf(plugin);
-    restartEngine(instance, rate);
+    if (restartEngine(instance, rate) && instance.hostLatency && instance.hostLatency->changed)
+        instance.hostLatency->changed(instance.host);
     instance.active = true;
     return true;
 }
@@ -76,7 +83,8 @@ bool startProcessing(const clap_plugin_t*) { return true; }
 void stopProcessing(const clap_plugin_t*) {}
 
 void reset(const clap_plugin_t* plugin) {
-    resetEngineHistory(instanceOf(plugin).engine);
+    ClapInstance& instance = instanceOf(plugin);
+    resetOversampledHistory(instance.oversampler, instance.engine);
 }
 
 // Two channels of 32-bit samples, both pointers set.
@@ -94,8 +102,8 @@ void processFrames(ClapInstance& instance, const BlockSettings& settings,
         const uint32_t frames = to - from < largestBlock ? to - from : largestBlock;
         const float* in[2] = {inputs[0] + from, inputs[1] + from};
         float* out[2] = {outputs[0] + from, outputs[1] + from};
-        processBlock(instance.engine, instance.sampleRate, settings, in, out,
-                     static_cast<int32_t>(frames));
+        processOversampledBlock(instance.oversampler, instance.engine, instance.sampleRate,
+                                settings, in, out, static_cast<int32_t>(frames));
         from += frames;
     }
 }
@@ -155,7 +163,9 @@ bool audioPortInfo(const clap_plugin_t*, uint32_t index, bool isInput,
 
 const clap_plugin_audio_ports_t audioPorts = {audioPortCount, audioPortInfo};
 
-uint32_t latency(const clap_plugin_t*) { return 0; }
+uint32_t latency(const clap_plugin_t* plugin) {
+    return static_cast<uint32_t>(instanceOf(plugin).oversampler.latency);
+}
 const clap_plugin_latency_t latencyExtension = {latency};
 
 const void* getExtension(const clap_plugin_t*, const char* id) {
@@ -190,6 +200,7 @@ const clap_plugin_t* createPlugin(const clap_plugin_factory_t*, const clap_host_
     instance->host = host;
     for (int i = 0; i < parameterCount; ++i)
         instance->parameters[i].store(parameterDefaults[i], std::memory_order_relaxed);
+    oversamplerSetup(instance->oversampler);
     restartEngine(*instance, constructionRate);
     instance->editor.view = clapEditorView(*instance);
     return &instance->plugin;
@@ -205,6 +216,13 @@ const void* getFactory(const char* id) {
 }
 
 }  // namespace
+
+void chooseOversampling(ClapInstance& instance, int choice) {
+    const int previous = instance.oversamplingChoice.exchange(choice, std::memory_order_relaxed);
+    if (instance.active && choice != previous &&
+        oversamplingFactors[choice] != instance.oversampler.factor && instance.host->request_restart)
+        instance.host->request_restart(instance.host);
+}
 
 extern "C" VELMORA_EXPORT const clap_plugin_entry_t clap_entry = {CLAP_VERSION, entryInit,
                                                                   entryDeinit, getFactory};

@@ -1,17 +1,19 @@
 // The saved state: a tag, a format version, the parameter count and the normalized values,
-// little-endian 32-bit words. A state that is short, longer, foreign or holds a value
-// outside 0..1 is refused as a whole and changes nothing.
+// then (from version 2) the oversampling factor, little-endian 32-bit words. A version 1
+// state has no factor and loads as 1x. A state that is short, longer, foreign or holds a
+// value outside 0..1 or an unknown factor is refused as a whole and changes nothing.
 #include <cmath>
 #include <cstring>
 
 #include "clap/clap_instance.h"
+#include "parameters/parameter_set.h"
 
 namespace {
 
 constexpr uint32_t stateTag = 0x4D4C5654;  // "TVLM" read as bytes
-constexpr uint32_t stateVersion = 1;
-constexpr size_t stateWords = 3 + parameterCount;
-constexpr size_t stateBytes = stateWords * 4;
+constexpr uint32_t stateVersion = 2;
+constexpr size_t firstVersionBytes = (3 + parameterCount) * 4;
+constexpr size_t stateBytes = firstVersionBytes + 4;
 
 void putWord(unsigned char* at, uint32_t word) {
     for (int b = 0; b < 4; ++b) at[b] = static_cast<unsigned char>(word >> (8 * b));
@@ -36,6 +38,8 @@ bool save(const clap_plugin_t* plugin, const clap_ostream_t* stream) {
         std::memcpy(&word, &value, 4);
         putWord(bytes + 12 + 4 * i, word);
     }
+    const int choice = instance.oversamplingChoice.load(std::memory_order_relaxed);
+    putWord(bytes + firstVersionBytes, static_cast<uint32_t>(oversamplingFactors[choice]));
     size_t sent = 0;
     while (sent < stateBytes) {
         const int64_t n = stream->write(stream, bytes + sent, stateBytes - sent);
@@ -48,7 +52,7 @@ bool save(const clap_plugin_t* plugin, const clap_ostream_t* stream) {
 bool load(const clap_plugin_t* plugin, const clap_istream_t* stream) {
     if (!stream || !stream->read) return false;
     // One byte more than a state holds, to tell a longer stream from an exact one.
-    unsigned char bytes[stateBytes + 1];
+    unsigned char bytes[stateBytes + 1] = {};
     size_t received = 0;
     while (received < sizeof bytes) {
         const int64_t n = stream->read(stream, bytes + received, sizeof bytes - received);
@@ -56,9 +60,13 @@ bool load(const clap_plugin_t* plugin, const clap_istream_t* stream) {
         if (n == 0) break;
         received += static_cast<size_t>(n);
     }
-    if (received != stateBytes || getWord(bytes) != stateTag || getWord(bytes + 4) != stateVersion ||
-        getWord(bytes + 8) != static_cast<uint32_t>(parameterCount))
+    const uint32_t version = getWord(bytes + 4);
+    if (received != (version == 1 ? firstVersionBytes : stateBytes) || getWord(bytes) != stateTag ||
+        version < 1 || version > stateVersion || getWord(bytes + 8) != static_cast<uint32_t>(parameterCount))
         return false;
+    const uint32_t factor = version == 1 ? 1 : getWord(bytes + firstVersionBytes);
+    const int choice = factor <= 8 ? oversamplingChoiceOf(static_cast<int>(factor)) : -1;
+    if (choice < 0) return false;
     float values[parameterCount];
     for (int i = 0; i < parameterCount; ++i) {
         const uint32_t word = getWord(bytes + 12 + 4 * i);
@@ -68,6 +76,7 @@ bool load(const clap_plugin_t* plugin, const clap_istream_t* stream) {
     ClapInstance& instance = instanceOf(plugin);
     for (int i = 0; i < parameterCount; ++i)
         instance.parameters[i].store(values[i], std::memory_order_relaxed);
+    chooseOversampling(instance, choice);
     return true;
 }
 

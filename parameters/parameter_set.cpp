@@ -40,3 +40,30 @@ bool parseParameterText(const ParameterSpec& spec, const char* text, float* valu
     *value = normalized;
     return true;
 }
+
+int oversamplingChoiceOf(int factor) {
+    for (int choice = 0; choice < oversamplingChoiceCount; ++choice)
+        if (oversamplingFactors[choice] == factor) return choice;
+    return -1;
+}
+
+void formatOversamplingChoice(int choice, char* text, size_t size) {
+    const bool valid = choice >= 0 && choice < oversamplingChoiceCount;
+    std::snprintf(text, size, "%dx", oversamplingFactors[valid ? choice : 0]);
+}
+
+bool parseOversamplingText(const char* text, int* choice) {
+    if (!text || !choice) return false;
+    while (isSpace(*text)) ++text;
+    if (*text < '0' || *text > '9') return false;
+    char* end = nullptr;
+    const long factor = std::strtol(text, &end, 10);
+    while (isSpace(*end)) ++end;
+    if (*end == 'x' || *end == 'X') ++end;
+    else if (std::strncmp(end, "\xC3\x97", 2) == 0) end += 2;  // "×" in UTF-8
+    while (isSpace(*end)) ++end;
+    const int found = factor <= 8 ? oversamplingChoiceOf(static_cast<int>(factor)) : -1;
+    if (*end != '\0' || found < 0) return false;
+    *choice = found;
+    return true;
+}

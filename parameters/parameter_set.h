@@ -48,6 +48,13 @@ constexpr int oversamplingChoiceCount = 4;
 constexpr const char* oversamplingName = "Oversampling";
 constexpr const char* oversamplingSymbol = "oversampling";
 
+// The position (0..3) of a factor, and the display text of a position: "1x" ... "8x".
+int oversamplingChoiceOf(int factor);  // -1 for anything but 1, 2, 4 and 8
+void formatOversamplingChoice(int choice, char* text, size_t size);
+// Reads "4", "4x", "4X" or "4×" (spaces around allowed) back into its position; false for
+// anything else, with *choice untouched.
+bool parseOversamplingText(const char* text, int* choice);
+
 constexpr float shownSpan(const ParameterSpec& spec) { return spec.maximum - spec.minimum; }
 constexpr float normalizedOffset(const ParameterSpec& spec) {
     return -spec.minimum / shownSpan(spec);

@@ -210,7 +210,9 @@ struct ParameterInfo {
     int32_t flags;
 };
 constexpr int32_t kParameterCanAutomate = 1 << 0;
+constexpr int32_t kParameterIsList = 1 << 3;
 constexpr int32_t kParameterIsBypass = 1 << 16;
+constexpr int32_t kLatencyChanged = 1 << 3;  // IComponentHandler::restartComponent's flags
 constexpr int32_t kRootUnitId = 0;
 
 struct ViewRect {

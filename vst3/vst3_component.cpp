@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include "engine/process_block.h"
 #include "parameters/parameter_set.h"
 #include "vst3/vst3_plugin.h"
 #include "vst3/vst3_state.h"
@@ -89,9 +88,24 @@ tresult VELMORA_VST3_CALL activateBus(IComponent*, int32_t type, int32_t dir, in
                : kInvalidArgument;
 }
 
+// Prepares the oversampler for the chosen factor; nothing allocated, so also safe at the
+// start of a block.
+int chosenFactor(const Vst3Plugin& plugin) {
+    return oversamplingFactors[plugin.oversamplingChoice.load(std::memory_order_relaxed)];
+}
+
+void applyOversampling(Vst3Plugin& plugin) {
+    const int factor = chosenFactor(plugin);
+    if (factor != plugin.oversampler.factor)
+        setOversamplingFactor(plugin.oversampler, plugin.engine, factor, plugin.sampleRate);
+}
+
 tresult VELMORA_VST3_CALL setActive(IComponent* self, TBool state) {
     Vst3Plugin& plugin = *pluginOf(self);
-    if (state && !plugin.active) resetEngineHistory(plugin.engine);
+    if (state && !plugin.active) {
+        applyOversampling(plugin);
+        resetOversampledHistory(plugin.oversampler, plugin.engine);
+    }
     plugin.active = state != 0;
     return kResultOk;
 }
@@ -99,8 +113,10 @@ tresult VELMORA_VST3_CALL setActive(IComponent* self, TBool state) {
 tresult VELMORA_VST3_CALL componentSetState(IComponent* self, IBStream* stream) {
     Vst3Plugin& plugin = *pluginOf(self);
     float values[parameterCount];
-    if (!readComponentState(stream, values)) return kResultFalse;
+    int choice = 0;
+    if (!readComponentState(stream, values, &choice)) return kResultFalse;
     for (int i = 0; i < parameterCount; ++i) storeParameter(plugin, i, values[i]);
+    chooseOversampling(plugin, choice, true);
     return kResultOk;
 }
 
@@ -108,7 +124,9 @@ tresult VELMORA_VST3_CALL componentGetState(IComponent* self, IBStream* stream) 
     const Vst3Plugin& plugin = *pluginOf(self);
     float values[parameterCount];
     for (int i = 0; i < parameterCount; ++i) values[i] = loadParameter(plugin, i);
-    return writeComponentState(stream, values) ? kResultOk : kResultFalse;
+    return writeComponentState(stream, values, plugin.oversamplingChoice.load(std::memory_order_relaxed))
+               ? kResultOk
+               : kResultFalse;
 }
 
 // IAudioProcessor.
@@ -144,15 +162,21 @@ tresult VELMORA_VST3_CALL canProcessSampleSize(IAudioProcessor*, int32_t size) {
     return size == kSample32 ? kResultOk : kResultFalse;
 }
 
-uint32_t VELMORA_VST3_CALL getLatencySamples(IAudioProcessor*) { return 0; }
+// The chosen factor's: what the host reads after the restart it was asked for, whichever
+// thread the engine takes the factor on.
+uint32_t VELMORA_VST3_CALL getLatencySamples(IAudioProcessor* self) {
+    return static_cast<uint32_t>(oversamplingLatency(chosenFactor(*pluginOf(self))));
+}
 uint32_t VELMORA_VST3_CALL getTailSamples(IAudioProcessor*) { return 0; }
 
-// A new rate redesigns the filters and keeps their state, as in the other formats.
+// A new rate redesigns the filters and keeps their state, as in the other formats; the
+// engine runs at the factor times that rate.
 tresult VELMORA_VST3_CALL setupProcessing(IAudioProcessor* self, ProcessSetup* setup) {
     if (!setup || setup->symbolicSampleSize != kSample32) return kResultFalse;
     Vst3Plugin& plugin = *pluginOf(self);
     const double rate = setup->sampleRate > 0.0 ? setup->sampleRate : constructionRate;
     plugin.sampleRate = prepareEngine(plugin.engine, rate);
+    setOversamplingFactor(plugin.oversampler, plugin.engine, chosenFactor(plugin), plugin.sampleRate);
     return kResultOk;
 }
 
@@ -167,7 +191,17 @@ struct QueueCursor {
     int32_t next;
 };
 
-void collectQueues(IParameterChanges* changes, QueueCursor (&cursors)[parameterCount]) {
+// The Oversampling queue's last point: the choice for the next block.
+void takeOversamplingChoice(Vst3Plugin& plugin, IParamValueQueue* queue) {
+    const int32_t points = queue->vtbl->getPointCount(queue);
+    int32_t offset = 0;
+    ParamValue value = 0.0;
+    if (points > 0 && queue->vtbl->getPoint(queue, points - 1, &offset, &value) == kResultOk)
+        chooseOversampling(plugin, oversamplingChoiceFromNormalized(value), false);
+}
+
+void collectQueues(Vst3Plugin& plugin, IParameterChanges* changes,
+                   QueueCursor (&cursors)[parameterCount]) {
     if (!changes) return;
     const int32_t queueCount = changes->vtbl->getParameterCount(changes);
     for (int32_t q = 0; q < queueCount; ++q) {
@@ -176,6 +210,8 @@ void collectQueues(IParameterChanges* changes, QueueCursor (&cursors)[parameterC
         const ParamID id = queue->vtbl->getParameterId(queue);
         if (id < static_cast<ParamID>(parameterCount))
             cursors[id] = {queue, queue->vtbl->getPointCount(queue), 0};
+        else if (id == oversamplingParameterId)
+            takeOversamplingChoice(plugin, queue);
     }
 }
 
@@ -232,12 +268,13 @@ tresult VELMORA_VST3_CALL process(IAudioProcessor* self, ProcessData* data) {
     if (!data || data->symbolicSampleSize != kSample32) return kInvalidArgument;
     Vst3Plugin& plugin = *pluginOf(self);
     const int32_t frames = std::max(data->numSamples, 0);
+    applyOversampling(plugin);
 
     BlockSettings settings{};
     for (int i = 0; i < parameterCount; ++i) settings.parameters[i] = loadParameter(plugin, i);
     settings.hostBypass = false;  // the Bypass parameter is the host's bypass
     QueueCursor cursors[parameterCount] = {};
-    collectQueues(data->inputParameterChanges, cursors);
+    collectQueues(plugin, data->inputParameterChanges, cursors);
 
     const float* inputs[2] = {};
     float* outputs[2] = {};
@@ -248,8 +285,8 @@ tresult VELMORA_VST3_CALL process(IAudioProcessor* self, ProcessData* data) {
         if (audio && next > position) {
             const float* segmentIn[2] = {inputs[0] + position, inputs[1] + position};
             float* segmentOut[2] = {outputs[0] + position, outputs[1] + position};
-            processBlock(plugin.engine, plugin.sampleRate, settings, segmentIn, segmentOut,
-                         next - position);
+            processOversampledBlock(plugin.oversampler, plugin.engine, plugin.sampleRate,
+                                    settings, segmentIn, segmentOut, next - position);
         }
         position = next;
         if (position >= frames) break;
@@ -284,6 +321,7 @@ Vst3Plugin* createVst3Plugin() {
     plugin->references.store(1);
     for (int i = 0; i < parameterCount; ++i) storeParameter(*plugin, i, parameterDefaults[i]);
     plugin->sampleRate = prepareEngine(plugin->engine, constructionRate);
+    oversamplerSetup(plugin->oversampler);
     plugin->active = false;
     plugin->componentHandler = nullptr;
     plugin->drag = EditorDrag{};

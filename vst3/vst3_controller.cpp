@@ -17,12 +17,13 @@ void copyText(String128 to, const char* from) {
     for (int i = 0; i < 127 && from[i]; ++i) to[i] = static_cast<unsigned char>(from[i]);
 }
 
-// A host's UTF-16 text as the ASCII the display texts are written in; false for anything
-// longer or outside ASCII.
+// A host's UTF-16 text as the ASCII the display texts are written in, the multiplication
+// sign of "4×" read as x; false for anything longer or outside ASCII.
 bool asciiText(const TChar* string, char (&text)[128]) {
+    constexpr TChar multiplicationSign = 0xD7;
     for (int i = 0; i < 128; ++i) {
-        if (string[i] > 0x7E) return false;
-        text[i] = static_cast<char>(string[i]);
+        if (string[i] > 0x7E && string[i] != multiplicationSign) return false;
+        text[i] = string[i] == multiplicationSign ? 'x' : static_cast<char>(string[i]);
         if (!string[i]) return true;
     }
     return false;
@@ -61,9 +62,19 @@ tresult VELMORA_VST3_CALL controllerGetState(IEditController*, IBStream* stream)
     return writeControllerState(stream) ? kResultOk : kResultFalse;
 }
 
-int32_t VELMORA_VST3_CALL getParameterCount(IEditController*) { return parameterCount; }
+int32_t VELMORA_VST3_CALL getParameterCount(IEditController*) { return parameterCount + 1; }
 
 tresult VELMORA_VST3_CALL getParameterInfo(IEditController*, int32_t index, ParameterInfo* info) {
+    if (info && index == static_cast<int32_t>(oversamplingParameterId)) {
+        std::memset(info, 0, sizeof *info);
+        info->id = oversamplingParameterId;
+        copyText(info->title, oversamplingName);
+        copyText(info->shortTitle, oversamplingName);
+        info->stepCount = oversamplingChoiceCount - 1;
+        info->unitId = kRootUnitId;
+        info->flags = kParameterIsList;
+        return kResultOk;
+    }
     if (!info || !validParameterIndex(index)) return kInvalidArgument;
     std::memset(info, 0, sizeof *info);
     info->id = static_cast<ParamID>(index);
@@ -80,6 +91,12 @@ tresult VELMORA_VST3_CALL getParameterInfo(IEditController*, int32_t index, Para
 
 tresult VELMORA_VST3_CALL getParamStringByValue(IEditController*, ParamID id, ParamValue value,
                                                 TChar* string) {
+    if (string && id == oversamplingParameterId) {
+        char text[parameterTextBytes];
+        formatOversamplingChoice(oversamplingChoiceFromNormalized(value), text, sizeof text);
+        copyText(string, text);
+        return kResultOk;
+    }
     if (!string || !validId(id)) return kInvalidArgument;
     char text[parameterTextBytes];
     formatParameterDisplay(static_cast<int>(id), clampParameter(static_cast<float>(value)), text);
@@ -89,8 +106,14 @@ tresult VELMORA_VST3_CALL getParamStringByValue(IEditController*, ParamID id, Pa
 
 tresult VELMORA_VST3_CALL getParamValueByString(IEditController*, ParamID id, TChar* string,
                                                 ParamValue* value) {
-    if (!string || !value || !validId(id)) return kInvalidArgument;
+    if (!string || !value || (!validId(id) && id != oversamplingParameterId)) return kInvalidArgument;
     char text[128];
+    int choice = 0;
+    if (id == oversamplingParameterId) {
+        if (!asciiText(string, text) || !parseOversamplingText(text, &choice)) return kResultFalse;
+        *value = static_cast<double>(choice) / (oversamplingChoiceCount - 1);
+        return kResultOk;
+    }
     float normalized = 0.0f;
     if (!asciiText(string, text) || !parseParameterText(parameterTable[id], text, &normalized))
         return kResultFalse;
@@ -98,19 +121,31 @@ tresult VELMORA_VST3_CALL getParamValueByString(IEditController*, ParamID id, TC
     return kResultOk;
 }
 
+// Oversampling's plain value is its position, 0..3.
 ParamValue VELMORA_VST3_CALL normalizedParamToPlain(IEditController*, ParamID id, ParamValue value) {
+    if (id == oversamplingParameterId) return oversamplingChoiceFromNormalized(value);
     return validId(id) ? shownFromNormalized(parameterTable[id], static_cast<float>(value)) : value;
 }
 
 ParamValue VELMORA_VST3_CALL plainParamToNormalized(IEditController*, ParamID id, ParamValue plain) {
+    if (id == oversamplingParameterId)
+        return oversamplingChoiceFromNormalized(plain / (oversamplingChoiceCount - 1)) /
+               static_cast<double>(oversamplingChoiceCount - 1);
     return validId(id) ? normalizedFromShown(parameterTable[id], static_cast<float>(plain)) : plain;
 }
 
 ParamValue VELMORA_VST3_CALL getParamNormalized(IEditController* self, ParamID id) {
+    if (id == oversamplingParameterId)
+        return pluginOf(self)->oversamplingChoice.load(std::memory_order_relaxed) /
+               static_cast<double>(oversamplingChoiceCount - 1);
     return validId(id) ? loadParameter(*pluginOf(self), static_cast<int>(id)) : 0.0;
 }
 
 tresult VELMORA_VST3_CALL setParamNormalized(IEditController* self, ParamID id, ParamValue value) {
+    if (id == oversamplingParameterId) {
+        chooseOversampling(*pluginOf(self), oversamplingChoiceFromNormalized(value), true);
+        return kResultOk;
+    }
     if (!validId(id)) return kInvalidArgument;
     storeParameter(*pluginOf(self), static_cast<int>(id), static_cast<float>(value));
     return kResultOk;
@@ -148,6 +183,12 @@ void changeParameter(void* context, int32_t index, float value) {
 }
 
 }  // namespace
+
+void chooseOversampling(Vst3Plugin& plugin, int choice, bool tellHost) {
+    const int previous = plugin.oversamplingChoice.exchange(choice, std::memory_order_relaxed);
+    if (tellHost && choice != previous && plugin.componentHandler)
+        plugin.componentHandler->vtbl->restartComponent(plugin.componentHandler, kLatencyChanged);
+}
 
 void finishEditorEdit(Vst3Plugin& plugin) {
     if (plugin.editedParameter < 0) return;

@@ -1,16 +1,20 @@
 // One VST 3 instance: component, audio processor and edit controller in one object, each
 // interface a record inside it that queryInterface hands out. The parameters are the same
-// normalized 32-bit values as the VST 2.4 instance's, under parameter IDs 0..7.
+// normalized 32-bit values as the VST 2.4 instance's, under parameter IDs 0..7, and the
+// Oversampling choice under ID 8.
 #pragma once
 
 #include <atomic>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
 #include "editor/editor_view.h"
 #include "engine/engine_state.h"
+#include "engine/oversampling.h"
 #include "parameters/parameter_index.h"
+#include "parameters/parameter_set.h"
 #include "parameters/plugin_version.h"
 #include "vst3/vst3_abi.h"
 
@@ -23,6 +27,9 @@ struct Vst3Plugin {
     // Written by the host's controller calls, the editor and the processor's queues, read
     // once per block: relaxed atomics, plain loads and stores.
     std::atomic<float> parameters[parameterCount];
+    // The Oversampling position (0..3) as last set; the oversampler takes it while inactive
+    // or at the start of a block.
+    std::atomic<int> oversamplingChoice;
     double sampleRate;
     bool active;
     vst3::IComponentHandler* componentHandler;  // held while set
@@ -35,7 +42,20 @@ struct Vst3Plugin {
     int32_t editedParameter;
 
     EngineState engine;
+    Oversampler oversampler;
 };
+
+// Not automatable: a new factor changes the latency.
+constexpr vst3::ParamID oversamplingParameterId = parameterCount;
+
+inline int oversamplingChoiceFromNormalized(double value) {
+    constexpr int last = oversamplingChoiceCount - 1;
+    return value > 0.0 ? static_cast<int>(std::nearbyint((value < 1.0 ? value : 1.0) * last)) : 0;
+}
+
+// Takes a new Oversampling position; `tellHost` (on the host's UI thread only) asks the host
+// to read the latency again when the position changed.
+void chooseOversampling(Vst3Plugin& plugin, int choice, bool tellHost);
 
 static_assert(std::is_standard_layout_v<Vst3Plugin>);
 

@@ -2,15 +2,18 @@
 
 #include <cstring>
 
+#include "parameters/parameter_set.h"
 #include "vst3/vst3_plugin.h"
 
 namespace {
 
 constexpr char componentTag[4] = {'T', 'V', 'L', 'M'};
 constexpr char controllerTag[4] = {'T', 'V', 'L', 'C'};
-constexpr uint32_t stateVersion = 1;
+constexpr uint32_t controllerStateVersion = 1;
+constexpr uint32_t componentStateVersion = 2;
 constexpr int headerBytes = 8;
-constexpr int componentStateBytes = headerBytes + 4 * parameterCount;
+constexpr int firstVersionBytes = headerBytes + 4 * parameterCount;
+constexpr int componentStateBytes = firstVersionBytes + 4;
 
 void putWord(unsigned char* at, uint32_t word) {
     for (int b = 0; b < 4; ++b) at[b] = static_cast<unsigned char>(word >> (8 * b));
@@ -28,13 +31,9 @@ uint32_t getBigEndianWord(const unsigned char* at) {
     return word;
 }
 
-void putHeader(unsigned char* at, const char (&tag)[4]) {
+void putHeader(unsigned char* at, const char (&tag)[4], uint32_t version) {
     std::memcpy(at, tag, 4);
-    putWord(at + 4, stateVersion);
-}
-
-bool headerMatches(const unsigned char* at, const char (&tag)[4]) {
-    return std::memcmp(at, tag, 4) == 0 && getWord(at + 4) == stateVersion;
+    putWord(at + 4, version);
 }
 
 bool writeAll(vst3::IBStream* stream, unsigned char* bytes, int32_t count) {
@@ -60,14 +59,16 @@ bool readAll(vst3::IBStream* stream, unsigned char* bytes, int32_t count) {
 
 }  // namespace
 
-bool writeComponentState(vst3::IBStream* stream, const float (&values)[parameterCount]) {
+bool writeComponentState(vst3::IBStream* stream, const float (&values)[parameterCount],
+                         int oversamplingChoice) {
     unsigned char bytes[componentStateBytes];
-    putHeader(bytes, componentTag);
+    putHeader(bytes, componentTag, componentStateVersion);
     for (int i = 0; i < parameterCount; ++i) {
         uint32_t word;
         std::memcpy(&word, &values[i], 4);
         putWord(bytes + headerBytes + 4 * i, word);
     }
+    putWord(bytes + firstVersionBytes, static_cast<uint32_t>(oversamplingFactors[oversamplingChoice]));
     return writeAll(stream, bytes, componentStateBytes);
 }
 
@@ -162,30 +163,41 @@ bool readVst2State(BigEndianReader& in, uint32_t tag, float (&values)[parameterC
 
 }  // namespace
 
-bool readComponentState(vst3::IBStream* stream, float (&values)[parameterCount]) {
+bool readComponentState(vst3::IBStream* stream, float (&values)[parameterCount],
+                        int* oversamplingChoice) {
     unsigned char bytes[componentStateBytes];
     float read[parameterCount];
+    int choice = 0;
     if (!readAll(stream, bytes, 4)) return false;
     if (std::memcmp(bytes, componentTag, 4) == 0) {
-        if (!readAll(stream, bytes + 4, componentStateBytes - 4) || !headerMatches(bytes, componentTag))
-            return false;
+        if (!readAll(stream, bytes + 4, firstVersionBytes - 4)) return false;
+        const uint32_t version = getWord(bytes + 4);
+        if (version < 1 || version > componentStateVersion) return false;
         for (int i = 0; i < parameterCount; ++i) read[i] = floatFromBits(getWord(bytes + headerBytes + 4 * i));
+        if (version >= 2) {
+            if (!readAll(stream, bytes + firstVersionBytes, 4)) return false;
+            const uint32_t factor = getWord(bytes + firstVersionBytes);
+            choice = factor <= 8 ? oversamplingChoiceOf(static_cast<int>(factor)) : -1;
+            if (choice < 0) return false;
+        }
     } else {
         BigEndianReader in{stream};
         if (!readVst2State(in, getBigEndianWord(bytes), read)) return false;
     }
     if (!validValues(read)) return false;
     std::memcpy(values, read, sizeof read);
+    *oversamplingChoice = choice;
     return true;
 }
 
 bool writeControllerState(vst3::IBStream* stream) {
     unsigned char bytes[headerBytes];
-    putHeader(bytes, controllerTag);
+    putHeader(bytes, controllerTag, controllerStateVersion);
     return writeAll(stream, bytes, headerBytes);
 }
 
 bool readControllerState(vst3::IBStream* stream) {
     unsigned char bytes[headerBytes];
-    return readAll(stream, bytes, headerBytes) && headerMatches(bytes, controllerTag);
+    return readAll(stream, bytes, headerBytes) && std::memcmp(bytes, controllerTag, 4) == 0 &&
+           getWord(bytes + 4) == controllerStateVersion;
 }

@@ -3,6 +3,7 @@
 // values taking effect at their frame, state, reset, odd calls, and unload cycles.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -61,7 +62,7 @@ TEST(ClapPlugin, DescriptorPortsParametersAndTexts) {
     }
     EXPECT_EQ(pluginExtension<clap_plugin_latency_t>(p.plugin, CLAP_EXT_LATENCY)->get(p.plugin), 0u);
 
-    ASSERT_EQ(p.params->count(p.plugin), 8u);
+    ASSERT_EQ(p.params->count(p.plugin), 9u);
     struct Expected { const char* name; double min, max, defaultValue; const char* text; };
     const Expected expected[8] = {
         {"Drive", 0, 100, 40, "40%"},      {"Tube Bias", 0, 1, 0.5, "0.50 Asym"},
@@ -80,8 +81,13 @@ TEST(ClapPlugin, DescriptorPortsParametersAndTexts) {
         EXPECT_EQ(p.text(i, e.defaultValue), e.text);
     }
     clap_param_info_t info{};
-    EXPECT_FALSE(p.params->get_info(p.plugin, 8, &info));
-    EXPECT_EQ(p.text(5, -18.0) + "|" + p.text(7, 1.0) + "|" + p.text(8, 1.0), "-18.0 dB|100|refused");
+    ASSERT_TRUE(p.params->get_info(p.plugin, 8, &info));
+    EXPECT_TRUE(info.id == 8 && info.min_value == 0 && info.max_value == 3 && info.default_value == 0 && p.value(8) == 0);
+    EXPECT_STREQ(info.name, "Oversampling");
+    EXPECT_EQ(info.flags, CLAP_PARAM_IS_STEPPED | CLAP_PARAM_REQUIRES_PROCESS);  // not automatable
+    EXPECT_FALSE(p.params->get_info(p.plugin, 9, &info));
+    EXPECT_EQ(p.text(5, -18.0) + "|" + p.text(7, 1.0) + "|" + p.text(9, 1.0), "-18.0 dB|100|refused");
+    EXPECT_EQ(p.text(8, 0) + p.text(8, 1) + p.text(8, 2.4) + p.text(8, 3) + p.text(8, 7), "1x2x4x8x8x");
     char small[4];
     EXPECT_FALSE(p.params->value_to_text(p.plugin, 5, -18.0, small, sizeof small));
 
@@ -90,7 +96,10 @@ TEST(ClapPlugin, DescriptorPortsParametersAndTexts) {
     for (const Read& r : {Read{5, "-6.5 dB", -6.5}, Read{5, " 3 ", 3.0}, Read{0, "55%", 55.0},
                           Read{0, "55 %", 55.0}, Read{0, "150", 100.0}, Read{1, "0.25 Asym", 0.25},
                           Read{7, "100", 1.0}, Read{7, "30", 0.0}, Read{0, "", 999}, Read{0, "loud", 999},
-                          Read{0, "5 dB", 999}, Read{0, "40%%", 999}, Read{0, "nan", 999}, Read{0, "1e999", 999}}) {
+                          Read{0, "5 dB", 999}, Read{0, "40%%", 999}, Read{0, "nan", 999}, Read{0, "1e999", 999},
+                          Read{8, "4x", 2}, Read{8, " 8 ", 3}, Read{8, "2 X", 1}, Read{8, "1\u00d7", 0},
+                          Read{8, "3x", 999}, Read{8, "16x", 999}, Read{8, "4xx", 999}, Read{8, "x", 999},
+                          Read{8, "-4", 999}, Read{9, "1", 999}}) {
         double value = 999;
         EXPECT_EQ(p.params->text_to_value(p.plugin, r.id, r.text, &value), r.value != 999) << r.text;
         EXPECT_EQ(value, r.value) << r.text;
@@ -173,7 +182,7 @@ TEST(ClapPlugin, StateRestoresEveryParameterAndRefusesBadState) {
     for (clap_id i = 0; i < 8; ++i) p.set(i, hostValues[i]);
     ByteStream saved;
     ASSERT_TRUE(p.state->save(p.plugin, &saved.out));
-    ASSERT_EQ(saved.bytes.size(), 44u);
+    ASSERT_EQ(saved.bytes.size(), 48u);
 
     ClapPlugin q(library);
     ASSERT_TRUE(q.state->load(q.plugin, &saved.in));
@@ -199,10 +208,69 @@ TEST(ClapPlugin, StateRestoresEveryParameterAndRefusesBadState) {
     longer.push_back(0);
     refused(longer, "longer");
     refused(changed(0, 'X'), "foreign tag");
-    refused(changed(4, 2), "other version");
+    refused(changed(4, 3), "newer version");
+    refused(changed(4, 0), "version 0");
+    refused(changed(44, 3), "an unknown factor");
+    refused({saved.bytes.begin(), saved.bytes.end() - 4}, "version 2 without its factor");
     refused(changed(8, 9), "other count");
     refused(changed(12 + 3, 0x7f), "a value above 1");   // 0.8f's top byte made 0x7f: huge
     refused(changed(12 + 3, 0xff), "a negative or NaN value");
+}
+
+// The frame where an impulse at frame 0 comes out, or -1 when the output is not exactly the
+// impulse delayed.
+int impulseDelay(ClapPlugin& p, uint32_t frames) {
+    Stereo in(frames), out(frames);
+    in.left[0] = 0.5f, in.right[0] = -0.25f;
+    p.process(in.data(), out.data(), frames);
+    const auto at = std::find_if(out.left.begin(), out.left.end(), [](float x) { return x != 0.0f; });
+    const int delay = static_cast<int>(at - out.left.begin());
+    Stereo expected(frames);
+    if (delay < static_cast<int>(frames)) expected.left[delay] = 0.5f, expected.right[delay] = -0.25f;
+    return out == expected ? delay : -1;
+}
+
+// A factor chosen while active waits for the restart the host is asked for; the activation
+// then reports the new latency, which is the delay of Bypass and of the dry path of Mix 0.
+// The state carries the factor; a version 1 state has none and loads as 1x.
+TEST(ClapPlugin, OversamplingAppliesAtActivationWithItsLatencyAndState) {
+    ClapLibrary library;
+    ClapPlugin p(library);
+    ASSERT_TRUE(p.activate(48000.0));
+    p.set(7, 1.0);
+    EXPECT_EQ(impulseDelay(p, 64), 0);
+    p.set(8, 2.0);
+    p.set(8, 2.0);
+    EXPECT_EQ(p.host.restartRequests, 1);
+    EXPECT_EQ(p.latency() + p.value(8), 2.0);
+    EXPECT_EQ(impulseDelay(p, 64), 0);  // not before the restart
+    EXPECT_EQ(p.host.latencyChanges, 0);
+    ASSERT_TRUE(p.reactivate(48000.0));
+    EXPECT_EQ(p.host.latencyChanges, 1);
+    const uint32_t latency = p.latency();
+    EXPECT_GT(latency, 0u);
+    EXPECT_EQ(impulseDelay(p, 400), static_cast<int>(latency));
+    p.set(7, 0.0), p.set(6, 0.0);  // Mix 0: the dry path alone
+    ASSERT_TRUE(p.reactivate(48000.0));
+    EXPECT_EQ(p.host.latencyChanges, 1);
+    EXPECT_EQ(impulseDelay(p, 400), static_cast<int>(latency));
+
+    ByteStream saved;
+    ASSERT_TRUE(p.state->save(p.plugin, &saved.out));
+    EXPECT_EQ(saved.bytes[44], 4);
+    ClapPlugin q(library);
+    ASSERT_TRUE(q.state->load(q.plugin, &saved.in));
+    EXPECT_EQ(q.value(8) + q.host.restartRequests, 2.0);  // inactive: nothing to restart
+    ASSERT_TRUE(q.activate(48000.0));
+    EXPECT_EQ(q.latency(), latency);
+    ByteStream old;
+    old.bytes.assign(saved.bytes.begin(), saved.bytes.end() - 4);
+    old.bytes[4] = 1;
+    ASSERT_TRUE(q.state->load(q.plugin, &old.in));
+    EXPECT_EQ(q.value(8) + q.value(6), 0.0);
+    EXPECT_EQ(q.host.restartRequests, 1);
+    ASSERT_TRUE(q.reactivate(48000.0));
+    EXPECT_EQ(q.latency(), 0u);
 }
 
 // reset and activation forget the history: processing continues as a fresh instance would.

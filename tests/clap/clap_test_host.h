@@ -81,15 +81,19 @@ struct ByteStream {
     }};
 };
 
-// The host: counts flush requests and keeps the one timer and fd a plug-in registers.
+// The host: counts flush and restart requests and latency changes, and keeps the one timer
+// and fd a plug-in registers.
 struct TestHost {
     int flushRequests = 0;
+    int restartRequests = 0;
+    int latencyChanges = 0;
     bool offerTimers = true;
     clap_id timer = CLAP_INVALID_ID;
     uint32_t timerPeriod = 0;
     int fd = -1;
     clap_host_t host{{1, 2, 0}, this, "velmora test host", "Tolvan", "", "1", getExtension,
-                     [](const clap_host_t*) {}, [](const clap_host_t*) {}, [](const clap_host_t*) {}};
+                     [](const clap_host_t* h) { ++of(h).restartRequests; }, [](const clap_host_t*) {},
+                     [](const clap_host_t*) {}};
 
     static TestHost& of(const clap_host_t* host) { return *static_cast<TestHost*>(host->host_data); }
     static const void* getExtension(const clap_host_t* host, const char* id) {
@@ -103,7 +107,9 @@ struct TestHost {
             [](const clap_host_t* h, int fd, uint32_t) { return of(h).fd = fd, true; },
             [](const clap_host_t*, int, uint32_t) { return true; },
             [](const clap_host_t* h, int fd) { return fd == std::exchange(of(h).fd, -1); }};
+        static const clap_host_latency_t latency{[](const clap_host_t* h) { ++of(h).latencyChanges; }};
         if (std::strcmp(id, CLAP_EXT_HOST_PARAMS) == 0) return &params;
+        if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &latency;
         if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return of(host).offerTimers ? &timers : nullptr;
         if (std::strcmp(id, CLAP_EXT_POSIX_FD_SUPPORT) == 0) return &fds;
         return nullptr;
@@ -139,6 +145,12 @@ struct ClapPlugin {
     bool activate(double rate) {
         return plugin->activate(plugin, rate, 1, 8192) && plugin->start_processing(plugin);
     }
+    bool reactivate(double rate) {
+        plugin->stop_processing(plugin);
+        plugin->deactivate(plugin);
+        return activate(rate);
+    }
+    uint32_t latency() { return pluginExtension<clap_plugin_latency_t>(plugin, CLAP_EXT_LATENCY)->get(plugin); }
     clap_process_status process(float* const* in, float* const* out, uint32_t frames,
                                 EventList* events = nullptr, EventSink* sink = nullptr) {
         float* inputs[2] = {in ? in[0] : nullptr, in ? in[1] : nullptr};

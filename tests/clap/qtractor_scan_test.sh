@@ -14,7 +14,8 @@ IFS='|' read -r type name audio midi controls flags file index id <<<"$line"
 [ "$name" = "Tolvan Velmora" ] || fail "name '$name'"
 [ "$audio" = "2:2" ] || fail "audio ports '$audio'"
 [ "$midi" = "0:0" ] || fail "MIDI ports '$midi'"
-[ "$controls" = "8:0" ] || fail "controls '$controls'"
+# The eight of the parameter table and Oversampling.
+[ "$controls" = "9:0" ] || fail "controls '$controls'"
 for flag in GUI EXT RT; do
   [[ ",$flags," == *",$flag,"* ]] || fail "flag $flag missing from '$flags'"
 done

@@ -3,6 +3,7 @@
 // processing with mid-block changes, state, the reset on reactivation and reloading.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -136,7 +137,7 @@ TEST(Vst3Module, ParametersMatchTheVst2TextsAndParseBack) {
     AEffect* effect = vst2.create();
     Vst3Instance plugin(module, rate);
     IEditController* e = plugin.controller;
-    ASSERT_EQ(e->vtbl->getParameterCount(e), 8);
+    ASSERT_EQ(e->vtbl->getParameterCount(e), 9);
     for (int32_t i = 0; i < 8; ++i) {
         ParameterInfo info{};
         ASSERT_EQ(e->vtbl->getParameterInfo(e, i, &info), kResultOk);
@@ -165,7 +166,28 @@ TEST(Vst3Module, ParametersMatchTheVst2TextsAndParseBack) {
     EXPECT_EQ(value, 0.0);
     EXPECT_EQ(e->vtbl->getParamValueByString(e, 0, foreign.data(), &value), kResultFalse);
     EXPECT_EQ(e->vtbl->getParamValueByString(e, 0, trailing.data(), &value), kResultFalse);
-    EXPECT_EQ(e->vtbl->getParamValueByString(e, 8, withUnit.data(), &value), kInvalidArgument);
+    EXPECT_EQ(e->vtbl->getParamValueByString(e, 9, withUnit.data(), &value), kInvalidArgument);
+
+    ParameterInfo info{};
+    ASSERT_EQ(e->vtbl->getParameterInfo(e, 8, &info), kResultOk);
+    EXPECT_EQ(std::u16string(info.title), u"Oversampling");
+    EXPECT_TRUE(info.id == 8 && info.stepCount == 3 && info.defaultNormalizedValue == 0.0 &&
+                info.flags == kParameterIsList && plugin.parameter(8) == 0.0);  // not automatable
+    EXPECT_EQ(e->vtbl->getParameterInfo(e, 9, &info), kInvalidArgument);
+    std::u16string texts;
+    for (double normalized : {0.0, 0.3, 0.7, 1.0, 2.0}) {
+        String128 text{};
+        ASSERT_EQ(e->vtbl->getParamStringByValue(e, 8, normalized, text), kResultOk);
+        texts += std::u16string(text) + u" ";
+    }
+    EXPECT_EQ(texts, u"1x 2x 4x 8x 8x ");
+    for (auto [text, expected] : {std::pair{u" 8x ", 1.0}, {u"2\u00d7", 1 / 3.0}, {u"3x", -1.0}, {u"4 dB", -1.0}}) {
+        std::u16string typed = text;
+        value = -1.0;
+        EXPECT_EQ(e->vtbl->getParamValueByString(e, 8, typed.data(), &value), expected < 0 ? kResultFalse : kResultOk);
+        EXPECT_EQ(value, expected);
+    }
+    EXPECT_EQ(e->vtbl->normalizedParamToPlain(e, 8, 2 / 3.0) * 10 + e->vtbl->plainParamToNormalized(e, 8, 3.0), 21.0);
     closeEffect(effect);
 }
 
@@ -220,7 +242,7 @@ TEST(Vst3Module, StateRoundTripsAndBadStateChangesNothing) {
     source.setParameter(7, 1.0);
     MemoryStream saved;
     ASSERT_EQ(source.component->vtbl->getState(source.component, &saved.stream), kResultOk);
-    ASSERT_EQ(saved.bytes.size(), 40u);
+    ASSERT_EQ(saved.bytes.size(), 44u);
     EXPECT_EQ(std::string(saved.bytes.begin(), saved.bytes.begin() + 4), "TVLM");
 
     saved.position = 0;
@@ -239,7 +261,7 @@ TEST(Vst3Module, StateRoundTripsAndBadStateChangesNothing) {
         return rejected && controllerRejected && target.parameter(3) == 0.25f && target.parameter(0) == 0.123f;
     };
     std::vector<unsigned char> good = saved.bytes;
-    EXPECT_TRUE(refused({good.begin(), good.begin() + 39}));
+    EXPECT_TRUE(refused({good.begin(), good.begin() + 43}));
     EXPECT_TRUE(refused({}));
     auto patched = [&](size_t at, unsigned char byte) {
         std::vector<unsigned char> copy = good;
@@ -247,7 +269,8 @@ TEST(Vst3Module, StateRoundTripsAndBadStateChangesNothing) {
         return copy;
     };
     EXPECT_TRUE(refused(patched(0, 'X')));       // foreign tag
-    EXPECT_TRUE(refused(patched(4, 2)));         // newer version
+    EXPECT_TRUE(refused(patched(4, 3)));         // newer version
+    EXPECT_TRUE(refused(patched(40, 3)));        // no factor of 1, 2, 4 or 8
     EXPECT_TRUE(refused(patched(8 + 4 * 3 + 3, 0x7F)));  // Momentum not a number
     EXPECT_TRUE(refused(patched(8 + 4 * 3 + 3, 0x40)));  // Momentum above 1
 
@@ -308,6 +331,62 @@ TEST(Vst3Module, ReactivationForgetsTheHistory) {
     used.process(afterReset.first.data(), afterReset.second.data(), 2048);
     fresh.process(fromFresh.first.data(), fromFresh.second.data(), 2048);
     EXPECT_EQ(afterReset, fromFresh);
+}
+
+// The frame where an impulse at frame 0 comes out, or -1 when the output is not exactly the
+// impulse delayed.
+int impulseDelay(Vst3Instance& plugin, int32_t frames) {
+    Stereo audio{std::vector<float>(frames), std::vector<float>(frames)}, expected = audio;
+    audio.first[0] = 0.5f, audio.second[0] = -0.25f;
+    plugin.process(audio.first.data(), audio.second.data(), frames);
+    const auto at = std::find_if(audio.first.begin(), audio.first.end(), [](float x) { return x != 0.0f; });
+    const auto delay = at - audio.first.begin();
+    if (delay < frames) expected.first[delay] = 0.5f, expected.second[delay] = -0.25f;
+    return audio == expected ? static_cast<int>(delay) : -1;
+}
+
+// Choosing a factor asks the host to read the latency again; the factor applies at the next
+// block, and the latency reported is the delay of Bypass and of the dry path of Mix 0. The
+// component state carries it; a version 1 state has none and loads as 1x.
+TEST(Vst3Module, OversamplingReportsItsLatencyAndTravelsInTheState) {
+    Vst3Module module;
+    RecordingHandler handler;  // outlives the instance, which holds it
+    Vst3Instance plugin(module, rate);
+    plugin.controller->vtbl->setComponentHandler(plugin.controller, &handler.handler);
+    IAudioProcessor* p = plugin.processor;
+    plugin.setParameter(7, 1.0);
+    EXPECT_EQ(impulseDelay(plugin, 64), 0);
+    plugin.setParameter(8, 2 / 3.0);
+    plugin.setParameter(8, 0.6);
+    EXPECT_EQ(handler.calls, std::vector<std::string>{"restart 8"});
+    const int delay = impulseDelay(plugin, 400);  // the new factor from this block on
+    const uint32_t latency = p->vtbl->getLatencySamples(p);
+    EXPECT_EQ(delay, static_cast<int>(latency));
+    EXPECT_GT(latency, 0u);
+    for (double bypass : {1.0, 0.0}) {  // Bypass; Mix 0
+        plugin.setParameter(7, bypass), plugin.setParameter(6, 0.0);
+        plugin.component->vtbl->setActive(plugin.component, 0);
+        plugin.component->vtbl->setActive(plugin.component, 1);
+        EXPECT_EQ(p->vtbl->getLatencySamples(p), latency);
+        EXPECT_EQ(impulseDelay(plugin, 400), static_cast<int>(latency));
+    }
+
+    MemoryStream saved;
+    ASSERT_EQ(plugin.component->vtbl->getState(plugin.component, &saved.stream), kResultOk);
+    EXPECT_EQ(saved.bytes.at(40), 4);
+    Vst3Instance other(module, rate);
+    saved.position = 0;
+    ASSERT_EQ(other.controller->vtbl->setComponentState(other.controller, &saved.stream), kResultOk);
+    EXPECT_EQ(other.parameter(8), 2 / 3.0);
+    saved.bytes.resize(40);
+    saved.bytes[4] = 1, saved.position = 0;
+    ASSERT_EQ(plugin.component->vtbl->setState(plugin.component, &saved.stream), kResultOk);
+    EXPECT_EQ(plugin.parameter(8), 0.0);
+    EXPECT_EQ(handler.calls.back(), "restart 8");
+    ParameterChanges toFour{{8, {{5, 2 / 3.0}}}};  // a processor's queue: no host call there
+    plugin.process(nullptr, nullptr, 0, &toFour);
+    EXPECT_EQ(handler.calls.size(), 2u);
+    EXPECT_EQ(p->vtbl->getLatencySamples(p), latency);
 }
 
 TEST(Vst3Module, ReloadsAndRunsAfterUnloadCycles) {

@@ -182,7 +182,7 @@ struct ParameterChanges {
     };
 };
 
-// Records every edit as "begin 0", "perform 0 0.6", "end 0".
+// Records every edit as "begin 0", "perform 0 0.6", "end 0", and restarts as "restart 8".
 struct RecordingHandler {
     IComponentHandler handler{&table};
     std::vector<std::string> calls;
@@ -210,7 +210,10 @@ struct RecordingHandler {
             of(h).calls.push_back("end " + std::to_string(id));
             return kResultOk;
         },
-        [](IComponentHandler*, int32_t) -> tresult { return kResultOk; },
+        [](IComponentHandler* h, int32_t flags) -> tresult {
+            of(h).calls.push_back("restart " + std::to_string(flags));
+            return kResultOk;
+        },
     };
 };
 
