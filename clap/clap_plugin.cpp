@@ -10,12 +10,6 @@
 #include "parameters/parameter_set.h"
 #include "parameters/plugin_version.h"
 
-#ifdef _WIN32
-#define VELMORA_EXPORT
-#else
-#define VELMORA_EXPORT __attribute__((visibility("default")))
-#endif
-
 namespace {
 
 constexpr const char* pluginId = "com.tolvan-audio.velmora";

@@ -7,6 +7,7 @@
 
 #include "clap/clap_instance.h"
 #include "parameters/parameter_set.h"
+#include "parameters/state_words.h"
 
 namespace {
 
@@ -14,16 +15,6 @@ constexpr uint32_t stateTag = 0x4D4C5654;  // "TVLM" read as bytes
 constexpr uint32_t stateVersion = 2;
 constexpr size_t firstVersionBytes = (3 + parameterCount) * 4;
 constexpr size_t stateBytes = firstVersionBytes + 4;
-
-void putWord(unsigned char* at, uint32_t word) {
-    for (int b = 0; b < 4; ++b) at[b] = static_cast<unsigned char>(word >> (8 * b));
-}
-
-uint32_t getWord(const unsigned char* at) {
-    uint32_t word = 0;
-    for (int b = 0; b < 4; ++b) word |= static_cast<uint32_t>(at[b]) << (8 * b);
-    return word;
-}
 
 bool save(const clap_plugin_t* plugin, const clap_ostream_t* stream) {
     if (!stream || !stream->write) return false;

@@ -10,12 +10,6 @@
 #include "host/plugin_instance.h"
 #include "host/process_entry.h"
 
-#ifdef _WIN32
-#define VELMORA_EXPORT
-#else
-#define VELMORA_EXPORT __attribute__((visibility("default")))
-#endif
-
 namespace {
 
 constexpr double constructionRate = 44100.0;

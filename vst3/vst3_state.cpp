@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "parameters/parameter_set.h"
+#include "parameters/state_words.h"
 #include "vst3/vst3_plugin.h"
 
 namespace {
@@ -14,16 +15,6 @@ constexpr uint32_t componentStateVersion = 2;
 constexpr int headerBytes = 8;
 constexpr int firstVersionBytes = headerBytes + 4 * parameterCount;
 constexpr int componentStateBytes = firstVersionBytes + 4;
-
-void putWord(unsigned char* at, uint32_t word) {
-    for (int b = 0; b < 4; ++b) at[b] = static_cast<unsigned char>(word >> (8 * b));
-}
-
-uint32_t getWord(const unsigned char* at) {
-    uint32_t word = 0;
-    for (int b = 0; b < 4; ++b) word |= static_cast<uint32_t>(at[b]) << (8 * b);
-    return word;
-}
 
 uint32_t getBigEndianWord(const unsigned char* at) {
     uint32_t word = 0;
