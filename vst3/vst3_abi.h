@@ -80,6 +80,15 @@ inline bool sameUid(const char* a, const Uid& b) {
     return true;
 }
 
+// Points `slot` at `object` (or at nothing): holds a reference to the new interface and lets
+// the one it held go, in that order, so handing over the same interface again is safe.
+template <typename Interface>
+void holdReference(Interface*& slot, Interface* object) {
+    if (object) object->vtbl->addRef(object);
+    if (slot) slot->vtbl->release(slot);
+    slot = object;
+}
+
 inline constexpr Uid FUnknown_iid = makeUid(0x00000000, 0x00000000, 0xC0000000, 0x00000046);
 inline constexpr Uid IPluginBase_iid = makeUid(0x22888DDB, 0x156E45AE, 0x8358B348, 0x08190625);
 inline constexpr Uid IPluginFactory_iid = makeUid(0x7A4D811C, 0x52114A1F, 0xAED9D2EE, 0x0B43BF9F);

@@ -37,8 +37,7 @@ uint32_t VELMORA_VST3_CALL componentAddRef(IComponent* self) {
 uint32_t VELMORA_VST3_CALL componentRelease(IComponent* self) { return releasePlugin(pluginOf(self)); }
 
 void dropComponentHandler(Vst3Plugin& plugin) {
-    if (plugin.componentHandler) plugin.componentHandler->vtbl->release(plugin.componentHandler);
-    plugin.componentHandler = nullptr;
+    holdReference(plugin.componentHandler, static_cast<IComponentHandler*>(nullptr));
 }
 
 void destroyPlugin(Vst3Plugin* plugin) {

@@ -152,10 +152,7 @@ tresult VELMORA_VST3_CALL setParamNormalized(IEditController* self, ParamID id, 
 }
 
 tresult VELMORA_VST3_CALL setComponentHandler(IEditController* self, IComponentHandler* handler) {
-    Vst3Plugin& plugin = *pluginOf(self);
-    if (handler) handler->vtbl->addRef(handler);
-    if (plugin.componentHandler) plugin.componentHandler->vtbl->release(plugin.componentHandler);
-    plugin.componentHandler = handler;
+    holdReference(pluginOf(self)->componentHandler, handler);
     return kResultOk;
 }
 

@@ -43,7 +43,7 @@ uint32_t releaseView(Vst3View& view) {
     const uint32_t left = view.references.fetch_sub(1, std::memory_order_acq_rel) - 1;
     if (left == 0) {
         detach(view);
-        if (view.frame) view.frame->vtbl->release(view.frame);
+        holdReference(view.frame, static_cast<IPlugFrame*>(nullptr));
         releasePlugin(view.plugin);
         delete &view;
     }
@@ -90,10 +90,7 @@ tresult VELMORA_VST3_CALL checkSizeConstraint(IPlugView*, ViewRect* rect) {
 }
 
 tresult VELMORA_VST3_CALL setFrame(IPlugView* self, IPlugFrame* frame) {
-    Vst3View& view = *viewOf(self);
-    if (frame) frame->vtbl->addRef(frame);
-    if (view.frame) view.frame->vtbl->release(view.frame);
-    view.frame = frame;
+    holdReference(viewOf(self)->frame, frame);
     return kResultOk;
 }
 
