@@ -3,7 +3,6 @@
 // parameter event so that a value takes effect at its frame.
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <new>
 
 #include "clap/clap_instance.h"
@@ -90,16 +89,10 @@ const float* const* stereoChannels(const clap_audio_buffer_t* buffers, uint32_t 
 
 void processFrames(ClapInstance& instance, const BlockSettings& settings,
                    const float* const* inputs, float* const* outputs, uint32_t from, uint32_t to) {
-    // The engine counts frames in 32 signed bits; a longer stretch goes in the largest pieces.
-    constexpr uint32_t largestBlock = std::numeric_limits<int32_t>::max();
-    while (from < to) {
-        const uint32_t frames = to - from < largestBlock ? to - from : largestBlock;
-        const float* in[2] = {inputs[0] + from, inputs[1] + from};
-        float* out[2] = {outputs[0] + from, outputs[1] + from};
-        processOversampledBlock(instance.oversampler, instance.engine, instance.sampleRate,
-                                settings, in, out, static_cast<int32_t>(frames));
-        from += frames;
-    }
+    const float* in[2] = {inputs[0] + from, inputs[1] + from};
+    float* out[2] = {outputs[0] + from, outputs[1] + from};
+    processOversampledFrames(instance.oversampler, instance.engine, instance.sampleRate, settings,
+                             in, out, to - from);
 }
 
 void loadSettings(const ClapInstance& instance, BlockSettings& settings) {

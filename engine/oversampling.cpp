@@ -1,6 +1,7 @@
 #include "engine/oversampling.h"
 
 #include <cstring>
+#include <limits>
 
 #include "engine/block_kernels.h"
 #include "engine/stage_formulas.h"
@@ -161,6 +162,19 @@ void processOversampledBlock(Oversampler& oversampler, EngineState& engine, doub
                              float* const* outputs, int32_t sampleFrames) {
     processOversampledBlockWith(chosenBlockKernel().process, oversampler, engine, hostRate,
                                 settings, inputs, outputs, sampleFrames);
+}
+
+void processOversampledFrames(Oversampler& oversampler, EngineState& engine, double hostRate,
+                              const BlockSettings& settings, const float* const* inputs,
+                              float* const* outputs, uint32_t frames) {
+    constexpr uint32_t largestBlock = std::numeric_limits<int32_t>::max();
+    for (uint32_t done = 0; done < frames;) {
+        const uint32_t piece = frames - done < largestBlock ? frames - done : largestBlock;
+        const float* in[2] = {inputs[0] + done, inputs[1] + done};
+        float* out[2] = {outputs[0] + done, outputs[1] + done};
+        processOversampledBlock(oversampler, engine, hostRate, settings, in, out, static_cast<int32_t>(piece));
+        done += piece;
+    }
 }
 
 void resampleThroughChain(Oversampler& o, const double* input, double* output, int32_t frames) {

@@ -62,6 +62,12 @@ void processOversampledBlock(Oversampler& oversampler, EngineState& engine, doub
                              const BlockSettings& settings, const float* const* inputs,
                              float* const* outputs, int32_t sampleFrames);
 
+// processOversampledBlock over any count of frames, in pieces the engine's 32-bit signed count
+// holds: for hosts that count frames in 32 unsigned bits (LV2, CLAP).
+void processOversampledFrames(Oversampler& oversampler, EngineState& engine, double hostRate,
+                              const BlockSettings& settings, const float* const* inputs,
+                              float* const* outputs, uint32_t frames);
+
 // The same with a chosen block path (the literal path in the tests).
 void processOversampledBlockWith(BlockPath path, Oversampler& oversampler, EngineState& engine,
                                  double hostRate, const BlockSettings& settings,

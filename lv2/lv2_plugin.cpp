@@ -3,7 +3,6 @@
 // the block to the engine; nothing here allocates, locks or calls the system while running.
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <new>
 
 #include <lv2/core/lv2.h>
@@ -71,20 +70,10 @@ void run(LV2_Handle handle, uint32_t sampleCount) {
     }
     settings.hostBypass = false;
 
-    // The engine counts frames in 32 signed bits; a longer run goes in the largest pieces.
     const float* inputs[2] = {instance.inputs[0], instance.inputs[1]};
     float* outputs[2] = {instance.outputs[0], instance.outputs[1]};
-    constexpr uint32_t largestBlock = std::numeric_limits<int32_t>::max();
-    while (sampleCount > 0) {
-        const uint32_t frames = sampleCount < largestBlock ? sampleCount : largestBlock;
-        processOversampledBlock(instance.oversampler, instance.engine, instance.sampleRate, settings,
-                                inputs, outputs, static_cast<int32_t>(frames));
-        for (int c = 0; c < 2; ++c) {
-            inputs[c] += frames;
-            outputs[c] += frames;
-        }
-        sampleCount -= frames;
-    }
+    processOversampledFrames(instance.oversampler, instance.engine, instance.sampleRate, settings,
+                             inputs, outputs, sampleCount);
 }
 
 void cleanup(LV2_Handle handle) { delete static_cast<Lv2Instance*>(handle); }
