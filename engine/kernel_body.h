@@ -391,50 +391,34 @@ void processChunks(EngineState& engine, const BlockConstants& c, const float* co
     }
 }
 
-// `outputs` dot products of the resampler at once, sharing each load of the taps: the
-// reference's 32 partial sums held in vectors (resampler.h).
-template <class Wide, int outputs>
-[[gnu::always_inline]] inline void stereoDots(const double* taps, int length, const double* line,
-                                              int lineStep, double* out, int outStep) {
+// The resampler's FIR (resampler.h) for the outputs one register holds, `vectors` registers
+// side by side: each lane is one channel of one output and adds its products in the
+// reference's order, and the registers give the additions' latency work to hide.
+template <class Wide, int vectors>
+[[gnu::always_inline]] inline void stereoFirOutputs(const double* taps, int length, const double* line, double* out) {
     constexpr int width = laneCount<Wide>;
-    constexpr int vectors = stereoDotLanes / width;
-    Wide sums[outputs][vectors];
-    for (auto& perOutput : sums)
-        for (Wide& sum : perOutput) sum = broadcast<Wide>(0.0);
-    const int count = 2 * length;  // a multiple of 8 (paddedTaps)
-    int k = 0;
-    for (; k + stereoDotLanes <= count; k += stereoDotLanes)
-        for (int v = 0; v < vectors; ++v) {
-            const Wide tap = load<Wide>(taps + k + v * width);
-            for (int o = 0; o < outputs; ++o)
-                sums[o][v] += tap * load<Wide>(line + o * lineStep + k + v * width);
-        }
-    for (int v = 0; k < count; k += width, ++v) {  // the last, partial pass
-        const Wide tap = load<Wide>(taps + k);
-        for (int o = 0; o < outputs; ++o) sums[o][v] += tap * load<Wide>(line + o * lineStep + k);
+    Wide sums[vectors];
+#pragma GCC unroll 8
+    for (int v = 0; v < vectors; ++v) sums[v] = load<Wide>(out + v * width);
+    for (int k = 0; k < length; ++k) {
+        const Wide tap = broadcast<Wide>(taps[k]);
+#pragma GCC unroll 8
+        for (int v = 0; v < vectors; ++v) sums[v] += tap * load<Wide>(line + 2 * k + v * width);
     }
-    // addStereoPartials in vectors: sums k, k + 8, k + 16 and k + 24 lie in the same lane
-    // of vectors 8/width apart, then the four (left, right) pairs of the eight are added.
-    constexpr int apart = 8 / width;
-    for (int o = 0; o < outputs; ++o) {
-        double eight[8];
-        for (int b = 0; b < apart; ++b)
-            store(eight + b * width, (sums[o][b] + sums[o][b + apart]) + (sums[o][b + 2 * apart] + sums[o][b + 3 * apart]));
-        store(out + o * outStep, (load<Double2>(eight) + load<Double2>(eight + 2)) +
-                                     (load<Double2>(eight + 4) + load<Double2>(eight + 6)));
-    }
+#pragma GCC unroll 8
+    for (int v = 0; v < vectors; ++v) store(out + v * width, sums[v]);
 }
 
-// As many outputs at once as the registers hold accumulators for.
+// Eight registers of outputs at a time, then one, then a pair in two-double registers.
 template <class Wide>
-void stereoFirRun(const double* taps, int length, const double* line, int step, int outputs,
-                  double* out, int outStep) {
-    constexpr int together = laneCount<Wide> >= 8 ? 4 : laneCount<Wide> >= 4 ? 2 : 1;
+void stereoFirRun(const double* taps, int length, const double* line, int outputs, double* out) {
+    constexpr int pairs = laneCount<Wide> / 2;
+    constexpr int together = 8;
     int n = 0;
-    for (; n + together <= outputs; n += together)
-        stereoDots<Wide, together>(taps, length, line + 2 * step * n, 2 * step, out + 2 * outStep * n, 2 * outStep);
-    for (; n < outputs; ++n)
-        stereoDots<Wide, 1>(taps, length, line + 2 * step * n, 2 * step, out + 2 * outStep * n, 2 * outStep);
+    for (; n + together * pairs <= outputs; n += together * pairs)
+        stereoFirOutputs<Wide, together>(taps, length, line + 2 * n, out + 2 * n);
+    for (; n + pairs <= outputs; n += pairs) stereoFirOutputs<Wide, 1>(taps, length, line + 2 * n, out + 2 * n);
+    for (; n < outputs; ++n) stereoFirOutputs<Double2, 1>(taps, length, line + 2 * n, out + 2 * n);
 }
 
 // The kernel of one width, for the unit that builds it.

@@ -36,9 +36,10 @@ inline V broadcast(double v) {
     if constexpr (isScalar<V>) {
         return v;
     } else {
-        V r;
-        for (int i = 0; i < laneCount<V>; ++i) r[i] = v;
-        return r;
+        // The scalar is widened to every lane; subtracting zero keeps every value's bits,
+        // and this form stays one broadcast where a loop over the lanes inside a hot loop
+        // became a masked move per lane.
+        return v - V{};
     }
 }
 

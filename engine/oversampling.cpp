@@ -28,16 +28,14 @@ double* raise(Oversampler& o, int32_t frames) {
         upsampleTwiceCompute(o.stages[stage], o.firRun, o.rateBuffers[stage], frames << stage, o.rateBuffers[stage + 1]);
     double* top = o.rateBuffers[doublings];
     if (o.padding > 0) {
-        constexpr int mask = maxOversamplingFactor - 1;
-        for (int32_t m = 0; m < frames * o.factor; ++m) {
-            double* slot = o.paddingDelay + 2 * o.paddingPosition;
-            const double* delayed = o.paddingDelay + 2 * ((o.paddingPosition - o.padding) & mask);
-            slot[0] = top[2 * m];
-            slot[1] = top[2 * m + 1];
-            top[2 * m] = delayed[0];
-            top[2 * m + 1] = delayed[1];
-            o.paddingPosition = (o.paddingPosition + 1) & mask;
-        }
+        // The last `padding` pairs wait for the next chunk, behind those kept from the last.
+        const size_t kept = sizeof(double) * 2 * static_cast<size_t>(o.padding);
+        const int32_t pairs = frames * o.factor;  // more than the padding, which is below the factor
+        double waiting[2 * maxOversamplingFactor];
+        std::memcpy(waiting, top + 2 * (pairs - o.padding), kept);
+        std::memmove(top + 2 * o.padding, top, sizeof(double) * 2 * static_cast<size_t>(pairs - o.padding));
+        std::memcpy(top, o.paddingDelay, kept);
+        std::memcpy(o.paddingDelay, waiting, kept);
     }
     return top;
 }
@@ -91,7 +89,6 @@ void resetOversamplerHistory(Oversampler& oversampler) {
     std::memset(oversampler.dryDelay, 0, sizeof oversampler.dryDelay);
     std::memset(oversampler.paddingDelay, 0, sizeof oversampler.paddingDelay);
     oversampler.dryPosition = 0;
-    oversampler.paddingPosition = 0;
 }
 
 void resetOversampledHistory(Oversampler& oversampler, EngineState& engine) {

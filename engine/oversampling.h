@@ -34,8 +34,7 @@ struct Oversampler {
     StereoFirRun firRun = stereoFirRunReference;  // the chosen kernel's build of it after setup
     float dryDelay[2][dryDelayFrames];
     int dryPosition = 0;
-    double paddingDelay[2 * maxOversamplingFactor];  // stereo pairs
-    int paddingPosition = 0;
+    double paddingDelay[2 * maxOversamplingFactor];  // the last chunk's delayed tail, stereo pairs
     // One chunk at every rate of the chain, stereo pairs; the kernel's planar float buffers.
     double rateBuffers[oversamplingStageCount + 1][2 * maxOversamplingFactor * oversamplingChunkFrames];
     float kernelInput[2][maxOversamplingFactor * oversamplingChunkFrames];

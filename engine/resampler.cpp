@@ -33,31 +33,29 @@ void designLowPass(double* h, int taps, double cutoff, double decibels) {
     for (int k = 0; k < taps; ++k) h[k] /= sum;
 }
 
-template <int capacity, int linePairs>
-void setTaps(StereoFir<capacity, linePairs>& fir, const double* taps, int length) {
-    fir.length = paddedTaps(length);
-    static_assert(capacity % 4 == 0);
-    const int zeros = fir.length - length;
-    for (int k = 0; k < fir.length; ++k)
-        fir.taps[2 * k] = fir.taps[2 * k + 1] = k < zeros ? 0.0 : taps[k - zeros];
+// A plain FIR: the taps, and the history its windows reach back over.
+template <int capacity>
+void setTaps(StereoFir<capacity>& fir, const double* taps, int length, int history) {
+    fir.length = length;
+    fir.history = history;
+    std::memcpy(fir.taps, taps, sizeof(double) * static_cast<size_t>(length));
 }
 
-template <int capacity, int linePairs>
-void clearFir(StereoFir<capacity, linePairs>& fir) {
+template <int capacity>
+void clearFir(StereoFir<capacity>& fir) {
     std::memset(fir.line, 0, sizeof fir.line);
 }
 
-// Appends `pairs` input pairs after the kept history; returns the line.
-template <int capacity, int linePairs>
-double* fill(StereoFir<capacity, linePairs>& fir, const double* input, int pairs) {
-    std::memcpy(fir.line + 2 * (fir.length - 1), input, sizeof(double) * 2 * static_cast<size_t>(pairs));
-    return fir.line;
+// Where the current call's pairs go, after the kept history.
+template <int capacity>
+double* newPairs(StereoFir<capacity>& fir) {
+    return fir.line + 2 * fir.history;
 }
 
-// Keeps the last length − 1 pairs for the next call.
-template <int capacity, int linePairs>
-void keepHistory(StereoFir<capacity, linePairs>& fir, int pairs) {
-    std::memmove(fir.line, fir.line + 2 * pairs, sizeof(double) * 2 * static_cast<size_t>(fir.length - 1));
+// Keeps the last `history` pairs for the next call.
+template <int capacity>
+void keepHistory(StereoFir<capacity>& fir, int pairs) {
+    std::memmove(fir.line, fir.line + 2 * pairs, sizeof(double) * 2 * static_cast<size_t>(fir.history));
 }
 
 }  // namespace
@@ -66,14 +64,13 @@ double kaiserWindow(double position, double beta) {
     return besselI0(beta * std::sqrt(1.0 - position * position)) / besselI0(beta);
 }
 
-void stereoFirRunReference(const double* taps, int length, const double* line, int step,
-                           int outputs, double* out, int outStep) {
-    for (int n = 0; n < outputs; ++n) {
-        const double* window = line + 2 * step * n;
-        double partial[stereoDotLanes] = {};
-        for (int k = 0; k < 2 * length; ++k) partial[k % stereoDotLanes] += taps[k] * window[k];
-        addStereoPartials(partial, out + 2 * outStep * n);
-    }
+void stereoFirRunReference(const double* taps, int length, const double* line, int outputs, double* out) {
+    for (int n = 0; n < outputs; ++n)
+        for (int c = 0; c < 2; ++c) {
+            double sum = out[2 * n + c];
+            for (int k = 0; k < length; ++k) sum += taps[k] * line[2 * (n + k) + c];
+            out[2 * n + c] = sum;
+        }
 }
 
 void halfRateStageSetup(HalfRateStage& stage, int stageIndex) {
@@ -86,28 +83,37 @@ void halfRateStageSetup(HalfRateStage& stage, int stageIndex) {
     const double others = 1.0 - h[centre];
     for (int k = 0; k < taps; ++k) h[k] = k == centre ? 0.5 : h[k] * (0.5 / others);
 
-    double even[(halfBandTaps[0] + 1) / 2];
-    for (int j = 0; 2 * j < taps; ++j) even[j] = 2.0 * h[2 * j];
-    setTaps(stage.raise, even, (taps + 1) / 2);
+    // Output 2n of the raising ends its window on input n; output 2n + 1 is input n − oddDelay.
+    double split[(sharpLowPassTaps + 1) / 2];
+    for (int j = 0; 2 * j < taps; ++j) split[j] = 2.0 * h[2 * j];
+    setTaps(stage.raise, split, (taps + 1) / 2, (taps - 1) / 2);
     stage.oddDelay = (centre - 1) / 2;
+
+    // Lowering, output n ends its window on input 2n: the even inputs x[2n − 2i] meet the
+    // taps h[length − 1 − 2i] and the odd ones the taps between, so both lines keep
+    // (length − 1) / 2 pairs and their windows for n start at the same place.
     if (stageIndex == 0) {
+        static_assert(sharpLowPassTaps % 2 == 1);
         // Pass edge and the host's Nyquist frequency, in cycles per sample at twice the rate.
         designLowPass(h, sharpLowPassTaps, (firstStagePassEdge / 2.0 + 0.25) / 2.0, sharpLowPassDecibels);
-        setTaps(stage.lower, h, sharpLowPassTaps);
+        const int history = (sharpLowPassTaps - 1) / 2;
+        for (int j = 0; 2 * j < sharpLowPassTaps; ++j) split[j] = h[2 * j];
+        setTaps(stage.lowerEven, split, history + 1, history);
+        for (int j = 0; 2 * j + 1 < sharpLowPassTaps; ++j) split[j] = h[2 * j + 1];
+        setTaps(stage.lowerOdd, split, history, history);
     } else {
-        static_assert(halfBandTaps[2] <= halfBandTaps[1]);
-        for (int j = 0; 2 * j < taps; ++j) even[j] = h[2 * j];
-        setTaps(stage.lowerEven, even, (taps + 1) / 2);
-        stage.centreDelay = (centre + 1) / 2;
-        stage.lowerOdd.length = stage.centreDelay + 1;
-        stage.halfBandLowering = true;
+        static_assert(halfBandTaps[2] <= halfBandTaps[1] && halfBandTaps[1] <= sharpLowPassTaps);
+        for (int j = 0; 2 * j < taps; ++j) split[j] = h[2 * j];
+        setTaps(stage.lowerEven, split, (taps + 1) / 2, (taps - 1) / 2);
+        // The centre tap meets x[2n − centre], the odd input (centre + 1) / 2 pairs back.
+        const double half = 0.5;
+        setTaps(stage.lowerOdd, &half, 1, (centre + 1) / 2);
     }
     halfRateStageClear(stage);
 }
 
 void halfRateStageClear(HalfRateStage& stage) {
     clearFir(stage.raise);
-    clearFir(stage.lower);
     clearFir(stage.lowerEven);
     clearFir(stage.lowerOdd);
 }
@@ -118,13 +124,14 @@ int halfRateStageDelay(int stageIndex) {
 }
 
 void upsampleTwiceCompute(HalfRateStage& stage, StereoFirRun run, const double* input, int32_t frames, double* output) {
-    auto& fir = stage.raise;
-    const double* line = fill(fir, input, frames);
-    // Output 2n ends its window on input n (the window starts at pair n); output 2n + 1 is
-    // input n − oddDelay.
-    run(fir.taps, fir.length, line, 1, frames, output, 2);
-    const double* odd = line + 2 * (fir.length - 1 - stage.oddDelay);
+    StereoFir<(halfBandTaps[0] + 1) / 2>& fir = stage.raise;
+    std::memcpy(newPairs(fir), input, sizeof(double) * 2 * static_cast<size_t>(frames));
+    std::memset(stage.evens, 0, sizeof(double) * 2 * static_cast<size_t>(frames));
+    run(fir.taps, fir.length, fir.line, frames, stage.evens);
+    const double* odd = newPairs(fir) - 2 * stage.oddDelay;
     for (int32_t n = 0; n < frames; ++n) {
+        output[4 * n] = stage.evens[2 * n];
+        output[4 * n + 1] = stage.evens[2 * n + 1];
         output[4 * n + 2] = odd[2 * n];
         output[4 * n + 3] = odd[2 * n + 1];
     }
@@ -132,23 +139,16 @@ void upsampleTwiceCompute(HalfRateStage& stage, StereoFirRun run, const double* 
 }
 
 void downsampleTwiceCompute(HalfRateStage& stage, StereoFirRun run, const double* input, int32_t frames, double* output) {
-    if (!stage.halfBandLowering) {
-        // Output n ends its window on input 2n, the even sample the doubling puts each input on.
-        const double* line = fill(stage.lower, input, 2 * frames);
-        run(stage.lower.taps, stage.lower.length, line, 2, frames, output, 1);
-        keepHistory(stage.lower, 2 * frames);
-        return;
-    }
-    double* even = stage.lowerEven.line + 2 * (stage.lowerEven.length - 1);
-    double* odd = stage.lowerOdd.line + 2 * (stage.lowerOdd.length - 1);
+    double* even = newPairs(stage.lowerEven);
+    double* odd = newPairs(stage.lowerOdd);
     for (int32_t n = 0; n < frames; ++n)
         for (int c = 0; c < 2; ++c) {
             even[2 * n + c] = input[4 * n + c];
             odd[2 * n + c] = input[4 * n + 2 + c];
         }
-    run(stage.lowerEven.taps, stage.lowerEven.length, stage.lowerEven.line, 1, frames, output, 1);
-    const double* centre = odd - 2 * stage.centreDelay;
-    for (int32_t n = 0; n < 2 * frames; ++n) output[n] += 0.5 * centre[n];
+    std::memset(output, 0, sizeof(double) * 2 * static_cast<size_t>(frames));
+    run(stage.lowerEven.taps, stage.lowerEven.length, stage.lowerEven.line, frames, output);
+    run(stage.lowerOdd.taps, stage.lowerOdd.length, stage.lowerOdd.line, frames, output);
     keepHistory(stage.lowerEven, frames);
     keepHistory(stage.lowerOdd, frames);
 }

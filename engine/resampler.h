@@ -25,64 +25,45 @@ constexpr int halfBandTaps[3] = {103, 23, 15};  // host <-> 2x, 2x <-> 4x, 4x <-
 constexpr double halfBandDecibels[3] = {80.0, 80.0, 80.0};
 constexpr double firstStagePassEdge = 0.45;  // of the host rate
 
-// A run of dot products along a line of stereo pairs: out[n·outStep] = the dot of taps with
-// the `length` pairs from line[n·step], for n < outputs (steps and offsets in pairs). Taps
-// come twice over (t0, t0, t1, t1, ...), so that each lane of the sum meets its channel, and
-// padded to whole vectors of eight (paddedTaps). Each output is summed in 32 partial sums
-// (enough independent additions to keep a vector unit busy), lane k in sum k mod 32,
-// and those are added in the fixed order below: the block kernels' builds of it, at every
-// vector width, give the same bits as this one.
-using StereoFirRun = void (*)(const double* taps, int length, const double* line, int step,
-                              int outputs, double* out, int outStep);
-
-constexpr int stereoDotLanes = 32;
-
-// The last step of every build: the 32 partial sums of one output to its two channels (a
-// copy per unit, as everything inline the kernels' units share: see lanes.h).
-namespace {
-inline void addStereoPartials(const double* partial, double* out) {
-    double eight[8];
-    for (int lane = 0; lane < 8; ++lane)
-        eight[lane] = (partial[lane] + partial[lane + 8]) + (partial[lane + 16] + partial[lane + 24]);
-    out[0] = (eight[0] + eight[2]) + (eight[4] + eight[6]);
-    out[1] = (eight[1] + eight[3]) + (eight[5] + eight[7]);
-}
-}  // namespace
+// A run of FIR outputs along a line of stereo pairs: to each channel of out[n], n < outputs,
+// taps[0]·line[n], taps[1]·line[n + 1], ... taps[length − 1]·line[n + length − 1] are added
+// one product at a time, in that order (n and k count pairs). Every output is a chain of
+// additions of its own, so the block kernels, which hold neighbouring outputs side by side in
+// the lanes of their registers, give the same bits as this reference at every vector width.
+using StereoFirRun = void (*)(const double* taps, int length, const double* line, int outputs, double* out);
 
 // The reference: one output at a time, in plain doubles.
-void stereoFirRunReference(const double* taps, int length, const double* line, int step,
-                           int outputs, double* out, int outStep);
-
-// Filters are stored padded with leading zero taps to a multiple of 4 pairs: whole vectors
-// of eight doubles.
-constexpr int paddedTaps(int taps) { return (taps + 3) / 4 * 4; }
+void stereoFirRunReference(const double* taps, int length, const double* line, int outputs, double* out);
 
 // Host frames one pass through the stages takes at most (a stage at 2^s times the host rate
 // then takes in at most this many times 2^s pairs raising, twice that lowering).
 constexpr int resamplerChunkFrames = 64;
+constexpr int resamplerLinePairs = resamplerChunkFrames * 4;  // the most one line takes in a call
 
-// A filter with its line: taps doubled for the dot products, and the last length − 1 input
-// pairs followed by the (at most `linePairs`) pairs of the current call.
-template <int capacity, int linePairs>
+// A filter with its line: the taps, and the last `history` input pairs (length − 1 for a
+// plain FIR) followed by the (at most resamplerLinePairs) pairs of the current call.
+template <int capacity>
 struct StereoFir {
     int length = 0;
-    double taps[2 * capacity];
-    double line[2 * (capacity + linePairs)];
+    int history = 0;
+    double taps[capacity];
+    double line[2 * (capacity + resamplerLinePairs)];
 };
 
 // One doubling/halving stage.
 struct HalfRateStage {
-    // Raising: the even outputs through the half-band's nonzero taps (2·h[2j]), the odd ones
-    // a copy of the input `oddDelay` pairs back (the centre tap, exactly one half).
-    StereoFir<paddedTaps((halfBandTaps[0] + 1) / 2), resamplerChunkFrames * 4> raise;
+    // Raising: the even outputs through the half-band's nonzero taps (2·h[2j]), made in
+    // `evens` first; the odd ones a copy of the input `oddDelay` pairs back (the centre tap,
+    // exactly one half).
+    StereoFir<(halfBandTaps[0] + 1) / 2> raise;
+    double evens[2 * resamplerLinePairs];
     int oddDelay = 0;
-    // Lowering: y[n] = sum over k of h[k]·x[2n − k]; through the sharp low-pass at the first
-    // stage, and split like the raising at the others: the even inputs through the nonzero
-    // taps h[2j], plus one half of the odd input at the centre.
-    bool halfBandLowering = false;
-    StereoFir<paddedTaps(sharpLowPassTaps), resamplerChunkFrames * 2> lower;  // first stage only
-    StereoFir<paddedTaps((halfBandTaps[1] + 1) / 2), resamplerChunkFrames * 4> lowerEven, lowerOdd;  // lowerOdd: its line only
-    int centreDelay = 0;  // the odd input the centre tap meets, in odd inputs back
+    // Lowering: y[n] = sum over k of h[k]·x[2n − k], with the even inputs on one line and the
+    // odd ones on another, so that each is a plain FIR at the lower rate. The sharp low-pass
+    // (first stage) puts its even taps on the even inputs and its odd taps on the odd ones; a
+    // half-band (the other stages) has the even taps h[2j] and, on the odd line, the centre
+    // tap alone: one half, the odd input half its length back.
+    StereoFir<(sharpLowPassTaps + 1) / 2> lowerEven, lowerOdd;
 };
 
 // Kaiser's window at a position from −1 to 1: I0(β·√(1 − position²)) / I0(β).
