@@ -2,10 +2,12 @@
 // processor runs, at three rates, three block sizes and two settings, with each kernel's
 // ratio to the literal path printed at the end; then 1, 16 and 64 instances processed in
 // turn (cost per frame per instance: what the caches do to many instances) and the bytes
-// each instance's engine holds; then the chosen kernel oversampled at 1x, 2x, 4x and 8x on
-// white noise in 512-frame blocks, with each factor's cost over 1x.
+// each instance's engine holds; then every kernel oversampled at 1x, 2x, 4x and 8x on white
+// noise in 512-frame blocks, with each factor's cost over the same kernel's at 1x.
 //
 //   velmora-bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+//   velmora-bench --benchmark_filter=oversampling --benchmark_repetitions=9
+//       --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -96,9 +98,9 @@ void runBlocks(benchmark::State& state, BlockPath path, double rate, int32_t blo
     state.counters["realtime_x"] = benchmark::Counter(frames / rate, benchmark::Counter::kIsRate);
 }
 
-// The chosen kernel at an oversampling factor, on white noise at -6 dBFS peak, 44.1 kHz,
-// blocks of 512 frames.
-void runOversampled(benchmark::State& state, int factor) {
+// A kernel, its filter runs included, at an oversampling factor, on white noise at -6 dBFS
+// peak, 44.1 kHz, blocks of 512 frames.
+void runOversampled(benchmark::State& state, const BlockKernel& kernel, int factor) {
     constexpr double rate = 44100.0;
     constexpr int32_t block = 512;
     std::vector<float> left(signalFrames), right(signalFrames), outLeft(block), outRight(block);
@@ -111,12 +113,13 @@ void runOversampled(benchmark::State& state, int factor) {
     const auto engine = std::make_unique<EngineState>();
     oversamplerSetup(*oversampler);
     setOversamplingFactor(*oversampler, *engine, factor, rate);
+    oversampler->firRun = kernel.stereoFirRun;
     const BlockSettings settings = settingsFor(false);
     float* outputs[2] = {outLeft.data(), outRight.data()};
     int32_t position = 0;
     for (auto _ : state) {
         const float* inputs[2] = {left.data() + position, right.data() + position};
-        processOversampledBlock(*oversampler, *engine, rate, settings, inputs, outputs, block);
+        processOversampledBlockWith(kernel.process, *oversampler, *engine, rate, settings, inputs, outputs, block);
         benchmark::DoNotOptimize(outLeft.data());
         benchmark::ClobberMemory();
         position += block;
@@ -185,13 +188,24 @@ public:
         }
         std::printf("\nbytes per instance (EngineState): %zu, oversampler: %zu\n",
                     sizeof(EngineState), sizeof(Oversampler));
-        const auto one = results_.find("oversampling/1x");
-        if (one == results_.end()) return;
-        std::printf("\n%s kernel oversampled, white noise, 44.1 kHz, block 512\n", chosenBlockKernel().name);
-        for (const std::string& name : order_)
-            if (name.rfind("oversampling/", 0) == 0)
-                std::printf("%-20s %8.1f ns per frame, %.2f times 1x\n", name.c_str(),
-                            results_[name].nsPerFrame, results_[name].nsPerFrame / one->second.nsPerFrame);
+        std::printf("\noversampled, white noise, 44.1 kHz, block 512: ns per frame, in brackets the\n"
+                    "times the same kernel's 1x (the plug-in runs the %s kernel here)\n%-8s",
+                    chosenBlockKernel().name, "factor");
+        for (const std::string& kernel : kernels_) std::printf(" %18s", kernel.c_str());
+        std::printf("\n");
+        for (const char* factor : {"1x", "2x", "4x", "8x"}) {
+            std::printf("%-8s", factor);
+            for (const std::string& kernel : kernels_) {
+                const auto one = results_.find("oversampling/" + kernel + "/1x");
+                const auto found = results_.find("oversampling/" + kernel + "/" + factor);
+                if (one == results_.end() || found == results_.end()) continue;
+                char cell[32];
+                std::snprintf(cell, sizeof cell, "%.1f (%.2f)", found->second.nsPerFrame,
+                              found->second.nsPerFrame / one->second.nsPerFrame);
+                std::printf(" %18s", cell);
+            }
+            std::printf("\n");
+        }
     }
 
     std::vector<std::string> kernels_;
@@ -243,9 +257,12 @@ int main(int argc, char** argv) {
                 runBlocks(state, p.path, 48000.0, 512, true, instances);
             });
         }
-    for (const int factor : {1, 2, 4, 8})
-        benchmark::RegisterBenchmark(("oversampling/" + std::to_string(factor) + "x").c_str(),
-                                     [factor](benchmark::State& state) { runOversampled(state, factor); });
+    for (const BlockKernel* kernel : builtBlockKernels())
+        if (runsHere(kernel->instructionSet))
+            for (const int factor : {1, 2, 4, 8})
+                benchmark::RegisterBenchmark(
+                    ("oversampling/" + std::string(kernel->name) + "/" + std::to_string(factor) + "x").c_str(),
+                    [kernel, factor](benchmark::State& state) { runOversampled(state, *kernel, factor); });
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks(&reporter);
