@@ -20,24 +20,13 @@ int chainDelay(int factor) {
 
 int paddingFor(int factor) { return (factor - chainDelay(factor) % factor) % factor; }
 
-// Up through the stages from rateBuffers[0] (frames pairs) to the oversampled rate, then the
-// padding delay; leaves factor × frames pairs in the last buffer used.
+// Up through the stages from rateBuffers[0] (frames pairs) to the oversampled rate; leaves
+// factor × frames pairs in the last buffer used.
 double* raise(Oversampler& o, int32_t frames) {
     const int doublings = doublingsFor(o.factor);
     for (int stage = 0; stage < doublings; ++stage)
         upsampleTwiceCompute(o.stages[stage], o.firRun, o.rateBuffers[stage], frames << stage, o.rateBuffers[stage + 1]);
-    double* top = o.rateBuffers[doublings];
-    if (o.padding > 0) {
-        // The last `padding` pairs wait for the next chunk, behind those kept from the last.
-        const size_t kept = sizeof(double) * 2 * static_cast<size_t>(o.padding);
-        const int32_t pairs = frames * o.factor;  // more than the padding, which is below the factor
-        double waiting[2 * maxOversamplingFactor];
-        std::memcpy(waiting, top + 2 * (pairs - o.padding), kept);
-        std::memmove(top + 2 * o.padding, top, sizeof(double) * 2 * static_cast<size_t>(pairs - o.padding));
-        std::memcpy(top, o.paddingDelay, kept);
-        std::memcpy(o.paddingDelay, waiting, kept);
-    }
-    return top;
+    return o.rateBuffers[doublings];
 }
 
 // Down from the last buffer to rateBuffers[0] (frames pairs).
@@ -80,14 +69,12 @@ void oversamplerSetup(Oversampler& oversampler) {
     oversampler.firRun = chosenBlockKernel().stereoFirRun;
     oversampler.factor = 1;
     oversampler.latency = 0;
-    oversampler.padding = 0;
     resetOversamplerHistory(oversampler);
 }
 
 void resetOversamplerHistory(Oversampler& oversampler) {
     for (HalfRateStage& stage : oversampler.stages) halfRateStageClear(stage);
     std::memset(oversampler.dryDelay, 0, sizeof oversampler.dryDelay);
-    std::memset(oversampler.paddingDelay, 0, sizeof oversampler.paddingDelay);
     oversampler.dryPosition = 0;
 }
 
@@ -102,7 +89,11 @@ int setOversamplingFactor(Oversampler& oversampler, EngineState& engine, int fac
     if (factor != oversampler.factor) {
         oversampler.factor = factor;
         oversampler.latency = oversamplingLatency(factor);
-        oversampler.padding = paddingFor(factor);
+        // The padding is even (every stage's delay is) and goes on the last doubling's input,
+        // half as many pairs at half the rate.
+        for (int stage = 0; stage < oversamplingStageCount; ++stage)
+            halfRateStageDelayInput(oversampler.stages[stage],
+                                    stage == doublingsFor(factor) - 1 ? paddingFor(factor) / 2 : 0);
         resetOversampledHistory(oversampler, engine);
     }
     return factor;

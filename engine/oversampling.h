@@ -29,12 +29,10 @@ constexpr int dryDelayFrames = 256;  // a power of two above the largest latency
 struct Oversampler {
     int factor = 1;
     int latency = 0;
-    int padding = 0;  // samples at the oversampled rate that make the latency whole frames
     HalfRateStage stages[oversamplingStageCount];
     StereoFirRun firRun = stereoFirRunReference;  // the chosen kernel's build of it after setup
     float dryDelay[2][dryDelayFrames];
     int dryPosition = 0;
-    double paddingDelay[2 * maxOversamplingFactor];  // the last chunk's delayed tail, stereo pairs
     // One chunk at every rate of the chain, stereo pairs; the kernel's planar float buffers.
     double rateBuffers[oversamplingStageCount + 1][2 * maxOversamplingFactor * oversamplingChunkFrames];
     float kernelInput[2][maxOversamplingFactor * oversamplingChunkFrames];

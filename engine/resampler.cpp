@@ -88,6 +88,7 @@ void halfRateStageSetup(HalfRateStage& stage, int stageIndex) {
     for (int j = 0; 2 * j < taps; ++j) split[j] = 2.0 * h[2 * j];
     setTaps(stage.raise, split, (taps + 1) / 2, (taps - 1) / 2);
     stage.oddDelay = (centre - 1) / 2;
+    stage.inputDelay = 0;
 
     // Lowering, output n ends its window on input 2n: the even inputs x[2n − 2i] meet the
     // taps h[length − 1 − 2i] and the odd ones the taps between, so both lines keep
@@ -118,17 +119,24 @@ void halfRateStageClear(HalfRateStage& stage) {
     clearFir(stage.lowerOdd);
 }
 
+void halfRateStageDelayInput(HalfRateStage& stage, int pairs) {
+    if (pairs < 0 || pairs > maxRaisingInputDelay) pairs = 0;
+    // A longer history moves every window back by the delay; the odd copies follow it.
+    stage.raise.history = stage.raise.length - 1 + pairs;
+    stage.inputDelay = pairs;
+}
+
 int halfRateStageDelay(int stageIndex) {
     const int lowering = stageIndex == 0 ? sharpLowPassTaps : halfBandTaps[stageIndex];
     return (halfBandTaps[stageIndex] - 1) / 2 + (lowering - 1) / 2;
 }
 
 void upsampleTwiceCompute(HalfRateStage& stage, StereoFirRun run, const double* input, int32_t frames, double* output) {
-    StereoFir<(halfBandTaps[0] + 1) / 2>& fir = stage.raise;
+    auto& fir = stage.raise;
     std::memcpy(newPairs(fir), input, sizeof(double) * 2 * static_cast<size_t>(frames));
     std::memset(stage.evens, 0, sizeof(double) * 2 * static_cast<size_t>(frames));
     run(fir.taps, fir.length, fir.line, frames, stage.evens);
-    const double* odd = newPairs(fir) - 2 * stage.oddDelay;
+    const double* odd = newPairs(fir) - 2 * (stage.oddDelay + stage.inputDelay);
     for (int32_t n = 0; n < frames; ++n) {
         output[4 * n] = stage.evens[2 * n];
         output[4 * n + 1] = stage.evens[2 * n + 1];

@@ -40,6 +40,9 @@ void stereoFirRunReference(const double* taps, int length, const double* line, i
 constexpr int resamplerChunkFrames = 64;
 constexpr int resamplerLinePairs = resamplerChunkFrames * 4;  // the most one line takes in a call
 
+// The most a stage's raising input can be delayed (halfRateStageDelayInput), in pairs.
+constexpr int maxRaisingInputDelay = 4;
+
 // A filter with its line: the taps, and the last `history` input pairs (length − 1 for a
 // plain FIR) followed by the (at most resamplerLinePairs) pairs of the current call.
 template <int capacity>
@@ -55,9 +58,10 @@ struct HalfRateStage {
     // Raising: the even outputs through the half-band's nonzero taps (2·h[2j]), made in
     // `evens` first; the odd ones a copy of the input `oddDelay` pairs back (the centre tap,
     // exactly one half).
-    StereoFir<(halfBandTaps[0] + 1) / 2> raise;
+    StereoFir<(halfBandTaps[0] + 1) / 2 + maxRaisingInputDelay> raise;
     double evens[2 * resamplerLinePairs];
     int oddDelay = 0;
+    int inputDelay = 0;  // pairs the raising's input waits, on top of the filter's own delay
     // Lowering: y[n] = sum over k of h[k]·x[2n − k], with the even inputs on one line and the
     // odd ones on another, so that each is a plain FIR at the lower rate. The sharp low-pass
     // (first stage) puts its even taps on the even inputs and its odd taps on the odd ones; a
@@ -72,6 +76,11 @@ double kaiserWindow(double position, double beta);
 // Stage 0 gets the sharp low-pass for lowering, the others their half-band; clears history.
 void halfRateStageSetup(HalfRateStage& stage, int stageIndex);
 void halfRateStageClear(HalfRateStage& stage);
+
+// Delays the raising's input by 0 … maxRaisingInputDelay pairs (more is taken as none): with
+// a whole chain, the pairs at the top rate that make its delay whole host frames. Takes
+// effect from the next clear.
+void halfRateStageDelayInput(HalfRateStage& stage, int pairs);
 
 // Round-trip delay of a stage in samples of its doubled rate.
 int halfRateStageDelay(int stageIndex);
