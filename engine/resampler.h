@@ -66,7 +66,7 @@ struct HalfRateStage {
     // odd ones on another, so that each is a plain FIR at the lower rate. The sharp low-pass
     // (first stage) puts its even taps on the even inputs and its odd taps on the odd ones; a
     // half-band (the other stages) has the even taps h[2j] and, on the odd line, the centre
-    // tap alone: one half, the odd input half its length back.
+    // tap alone (one half) on the odd input it meets, (centre + 1) / 2 pairs back.
     StereoFir<(sharpLowPassTaps + 1) / 2> lowerEven, lowerOdd;
 };
 
@@ -77,9 +77,9 @@ double kaiserWindow(double position, double beta);
 void halfRateStageSetup(HalfRateStage& stage, int stageIndex);
 void halfRateStageClear(HalfRateStage& stage);
 
-// Delays the raising's input by 0 … maxRaisingInputDelay pairs (more is taken as none): with
-// a whole chain, the pairs at the top rate that make its delay whole host frames. Takes
-// effect from the next clear.
+// Delays the raising's input by 0 … maxRaisingInputDelay pairs (more is taken as none). On
+// the chain's last doubling, half the top-rate samples that make the chain's delay whole
+// host frames. Its history is stale until the next clear.
 void halfRateStageDelayInput(HalfRateStage& stage, int pairs);
 
 // Round-trip delay of a stage in samples of its doubled rate.
