@@ -88,7 +88,6 @@ void halfRateStageSetup(HalfRateStage& stage, int stageIndex) {
     for (int j = 0; 2 * j < taps; ++j) split[j] = 2.0 * h[2 * j];
     setTaps(stage.raise, split, (taps + 1) / 2, (taps - 1) / 2);
     stage.oddDelay = (centre - 1) / 2;
-    stage.inputDelay = 0;
 
     // Lowering, output n ends its window on input 2n: the even inputs x[2n − 2i] meet the
     // taps h[length − 1 − 2i] and the odd ones the taps between, so both lines keep
@@ -121,9 +120,9 @@ void halfRateStageClear(HalfRateStage& stage) {
 
 void halfRateStageDelayInput(HalfRateStage& stage, int pairs) {
     if (pairs < 0 || pairs > maxRaisingInputDelay) pairs = 0;
-    // A longer history moves every window back by the delay; the odd copies follow it.
+    // A longer history moves every window back by the delay; the odd copies, read from where
+    // the windows start, follow it.
     stage.raise.history = stage.raise.length - 1 + pairs;
-    stage.inputDelay = pairs;
 }
 
 int halfRateStageDelay(int stageIndex) {
@@ -136,7 +135,7 @@ void upsampleTwiceCompute(HalfRateStage& stage, StereoFirRun run, const double* 
     std::memcpy(newPairs(fir), input, sizeof(double) * 2 * static_cast<size_t>(frames));
     std::memset(stage.evens, 0, sizeof(double) * 2 * static_cast<size_t>(frames));
     run(fir.taps, fir.length, fir.line, frames, stage.evens);
-    const double* odd = newPairs(fir) - 2 * (stage.oddDelay + stage.inputDelay);
+    const double* odd = fir.line + 2 * (fir.length - 1 - stage.oddDelay);
     for (int32_t n = 0; n < frames; ++n) {
         output[4 * n] = stage.evens[2 * n];
         output[4 * n + 1] = stage.evens[2 * n + 1];

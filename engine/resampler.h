@@ -61,7 +61,6 @@ struct HalfRateStage {
     StereoFir<(halfBandTaps[0] + 1) / 2 + maxRaisingInputDelay> raise;
     double evens[2 * resamplerLinePairs];
     int oddDelay = 0;
-    int inputDelay = 0;  // pairs the raising's input waits, on top of the filter's own delay
     // Lowering: y[n] = sum over k of h[k]·x[2n − k], with the even inputs on one line and the
     // odd ones on another, so that each is a plain FIR at the lower rate. The sharp low-pass
     // (first stage) puts its even taps on the even inputs and its odd taps on the odd ones; a
