@@ -169,8 +169,7 @@ public:
         ConsoleReporter::Finalize();
         std::printf("\nns per stereo frame; in brackets the literal path's time over the kernel's\n");
         std::printf("%-34s %10s", "case", "literal");
-        for (const std::string& kernel : kernels_) std::printf(" %18s", kernel.c_str());
-        std::printf("\n");
+        printKernelNames();
         for (const std::string& name : order_) {
             if (name.rfind("literal/", 0) != 0) continue;
             const Figures& literal = results_[name];
@@ -179,10 +178,7 @@ public:
             for (const std::string& kernel : kernels_) {
                 const auto found = results_.find(kernel + "/" + rest);
                 if (found == results_.end()) continue;
-                char cell[32];
-                std::snprintf(cell, sizeof cell, "%.1f (%.2f)", found->second.nsPerFrame,
-                              literal.nsPerFrame / found->second.nsPerFrame);
-                std::printf(" %18s", cell);
+                printCell(found->second.nsPerFrame, literal.nsPerFrame / found->second.nsPerFrame);
             }
             std::printf("\n");
         }
@@ -191,18 +187,14 @@ public:
         std::printf("\noversampled, white noise, 44.1 kHz, block 512: ns per frame, in brackets the\n"
                     "times the same kernel's 1x (the plug-in runs the %s kernel here)\n%-8s",
                     chosenBlockKernel().name, "factor");
-        for (const std::string& kernel : kernels_) std::printf(" %18s", kernel.c_str());
-        std::printf("\n");
+        printKernelNames();
         for (const char* factor : {"1x", "2x", "4x", "8x"}) {
             std::printf("%-8s", factor);
             for (const std::string& kernel : kernels_) {
                 const auto one = results_.find("oversampling/" + kernel + "/1x");
                 const auto found = results_.find("oversampling/" + kernel + "/" + factor);
                 if (one == results_.end() || found == results_.end()) continue;
-                char cell[32];
-                std::snprintf(cell, sizeof cell, "%.1f (%.2f)", found->second.nsPerFrame,
-                              found->second.nsPerFrame / one->second.nsPerFrame);
-                std::printf(" %18s", cell);
+                printCell(found->second.nsPerFrame, found->second.nsPerFrame / one->second.nsPerFrame);
             }
             std::printf("\n");
         }
@@ -211,6 +203,17 @@ public:
     std::vector<std::string> kernels_;
 
 private:
+    // A column per kernel: its name, then "ns (ratio)" cells beneath.
+    void printKernelNames() const {
+        for (const std::string& kernel : kernels_) std::printf(" %18s", kernel.c_str());
+        std::printf("\n");
+    }
+    static void printCell(double nsPerFrame, double ratio) {
+        char cell[32];
+        std::snprintf(cell, sizeof cell, "%.1f (%.2f)", nsPerFrame, ratio);
+        std::printf(" %18s", cell);
+    }
+
     struct Figures {
         double nsPerFrame = 0.0;
         double realtime = 0.0;
