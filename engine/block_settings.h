@@ -29,6 +29,7 @@ BlockSnapshot takeSnapshot(const BlockSettings& settings);
 
 // Copies input to output for a bypassed block; safe for in-place and crossed buffers.
 void copyBypassedBlock(const float* const* inputs, float* const* outputs, int32_t sampleFrames);
+void copyBypassedBlock(const double* const* inputs, double* const* outputs, int32_t sampleFrames);
 
 constexpr double stageThreshold = 0.01;  // 172 Sieve and 580 Glue act only above this
 
@@ -56,3 +57,6 @@ struct EngineState;
 using BlockPath = void (*)(EngineState& engine, const BlockConstants& constants,
                            const float* const* inputs, float* const* outputs,
                            int32_t sampleFrames);
+using BlockPath64 = void (*)(EngineState& engine, const BlockConstants& constants,
+                             const double* const* inputs, double* const* outputs,
+                             int32_t sampleFrames);

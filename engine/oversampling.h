@@ -31,12 +31,15 @@ struct Oversampler {
     int latency = 0;
     HalfRateStage stages[oversamplingStageCount];
     StereoFirRun firRun = stereoFirRunReference;  // the chosen kernel's build of it after setup
-    float dryDelay[2][dryDelayFrames];
+    double dryDelay[2][dryDelayFrames];  // holds 32-bit input exactly
     int dryPosition = 0;
-    // One chunk at every rate of the chain, stereo pairs; the kernel's planar float buffers.
+    // One chunk at every rate of the chain, stereo pairs; the kernel's planar buffers in the
+    // host's sample type (only one is in use in a block).
     double rateBuffers[oversamplingStageCount + 1][2 * maxOversamplingFactor * oversamplingChunkFrames];
-    float kernelInput[2][maxOversamplingFactor * oversamplingChunkFrames];
-    float kernelOutput[2][maxOversamplingFactor * oversamplingChunkFrames];
+    union KernelSamples {
+        float narrow[2][maxOversamplingFactor * oversamplingChunkFrames];
+        double wide[2][maxOversamplingFactor * oversamplingChunkFrames];
+    } kernelInput, kernelOutput;
 };
 
 // Designs the stages; factor 1, no history. Runs once, at instantiation.
@@ -64,6 +67,11 @@ void processOversampledBlock(Oversampler& oversampler, EngineState& engine, doub
 void processOversampledFrames(Oversampler& oversampler, EngineState& engine, double hostRate,
                               const BlockSettings& settings, const float* const* inputs,
                               float* const* outputs, uint32_t frames);
+
+// The same with 64-bit samples in and out, never rounded to 32 bits on the way.
+void processOversampledFrames(Oversampler& oversampler, EngineState& engine, double hostRate,
+                              const BlockSettings& settings, const double* const* inputs,
+                              double* const* outputs, uint32_t frames);
 
 // The same with a chosen block path (the literal path in the tests).
 void processOversampledBlockWith(BlockPath path, Oversampler& oversampler, EngineState& engine,

@@ -16,3 +16,8 @@ void processBlockWith(BlockPath path, EngineState& engine, double sampleRate,
 // What the plug-in runs: the kernel chosen once per process (block_kernels.h).
 void processBlock(EngineState& engine, double sampleRate, const BlockSettings& settings,
                   const float* const* inputs, float* const* outputs, int32_t sampleFrames);
+
+// Bypass or the chosen kernel with 64-bit samples in and out.
+void processBlockWith(BlockPath64 path, EngineState& engine, double sampleRate,
+                      const BlockSettings& settings, const double* const* inputs,
+                      double* const* outputs, int32_t sampleFrames);
