@@ -336,6 +336,38 @@ TEST(FastEngine, KernelsAgreeBitForBit) {
     }
 }
 
+// The 64-bit samples path is the 32-bit one before its last rounding: every kernel's doubles,
+// rounded, are its floats, over the long varied signal with its faults, with the same state.
+TEST(FastEngine, SixtyFourBitSamplesRoundToTheThirtyTwoBitOutput) {
+    for (const BlockKernel* kernel : kernelsHere()) {
+        SCOPED_TRACE(kernel->name);
+        EngineState narrow, wide;
+        const double fs = prepareEngine(narrow, 44100.0);
+        prepareEngine(wide, 44100.0);
+        NoiseSource noise{11u};
+        const int32_t n = 3000;
+        int64_t unrounded = 0;
+        for (int block = 0; block < 12; ++block) {
+            std::vector<float> in32(2 * n), out32(2 * n);
+            for (int32_t i = 0; i < 2 * n; ++i) in32[i] = testSample(block * n + i / 2, i % 2, noise);
+            std::vector<double> in64(in32.begin(), in32.end()), out64(2 * n);
+            const float* i32[2] = {in32.data(), in32.data() + n};
+            float* o32[2] = {out32.data(), out32.data() + n};
+            const double* i64[2] = {in64.data(), in64.data() + n};
+            double* o64[2] = {out64.data(), out64.data() + n};
+            processBlockWith(kernel->process, narrow, fs, settingsFor(block), i32, o32, n);
+            processBlockWith(kernel->process64, wide, fs, settingsFor(block), i64, o64, n);
+            for (int32_t i = 0; i < 2 * n; ++i) {
+                const float rounded = static_cast<float>(out64[i]);
+                ASSERT_EQ(std::memcmp(&out32[i], &rounded, sizeof rounded), 0) << block << " " << i;
+                unrounded += out64[i] != double(out32[i]);
+            }
+            ASSERT_EQ(std::memcmp(&narrow, &wide, sizeof(EngineState)), 0) << block;
+        }
+        EXPECT_GT(unrounded, 10 * n);
+    }
+}
+
 TEST(FastEngine, SilenceStaysExactAndTheModulatorRunsOn) {
     for (const BlockKernel* kernel : kernelsHere()) {
     SCOPED_TRACE(kernel->name);
