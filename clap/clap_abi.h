@@ -158,7 +158,12 @@ struct clap_ostream_t {
 // Extension: audio ports.
 constexpr char CLAP_EXT_AUDIO_PORTS[] = "clap.audio-ports";
 constexpr char CLAP_PORT_STEREO[] = "stereo";
-enum : uint32_t { CLAP_AUDIO_PORT_IS_MAIN = 1 << 0 };
+constexpr char CLAP_PORT_MONO[] = "mono";
+enum : uint32_t {
+    CLAP_AUDIO_PORT_IS_MAIN = 1 << 0,
+    CLAP_AUDIO_PORT_SUPPORTS_64BITS = 1 << 1,
+    CLAP_AUDIO_PORT_REQUIRES_COMMON_SAMPLE_SIZE = 1 << 3,
+};
 struct clap_audio_port_info_t {
     clap_id id;
     char name[CLAP_NAME_SIZE];
@@ -173,6 +178,26 @@ struct clap_plugin_audio_ports_t {
                 clap_audio_port_info_t* info);
 };
 
+// Extension: audio port configurations, chosen by the host while the plug-in is inactive.
+constexpr char CLAP_EXT_AUDIO_PORTS_CONFIG[] = "clap.audio-ports-config";
+struct clap_audio_ports_config_t {
+    clap_id id;
+    char name[CLAP_NAME_SIZE];
+    uint32_t input_port_count;
+    uint32_t output_port_count;
+    bool has_main_input;
+    uint32_t main_input_channel_count;
+    const char* main_input_port_type;
+    bool has_main_output;
+    uint32_t main_output_channel_count;
+    const char* main_output_port_type;
+};
+struct clap_plugin_audio_ports_config_t {
+    uint32_t (*count)(const clap_plugin_t* plugin);
+    bool (*get)(const clap_plugin_t* plugin, uint32_t index, clap_audio_ports_config_t* config);
+    bool (*select)(const clap_plugin_t* plugin, clap_id config_id);
+};
+
 // Extension: parameters.
 constexpr char CLAP_EXT_PARAMS[] = "clap.params";
 enum : uint32_t {
@@ -180,7 +205,9 @@ enum : uint32_t {
     CLAP_PARAM_IS_BYPASS = 1 << 4,
     CLAP_PARAM_IS_AUTOMATABLE = 1 << 5,
     CLAP_PARAM_REQUIRES_PROCESS = 1 << 15,
+    CLAP_PARAM_IS_ENUM = 1 << 16,  // with CLAP_PARAM_IS_STEPPED
 };
+enum : uint32_t { CLAP_PARAM_RESCAN_VALUES = 1 << 0 };
 struct clap_param_info_t {
     clap_id id;
     uint32_t flags;
@@ -317,6 +344,15 @@ static_assert(offsetof(clap_audio_port_info_t, flags) == 260 &&
               offsetof(clap_audio_port_info_t, port_type) == 272 &&
               offsetof(clap_audio_port_info_t, in_place_pair) == 280 &&
               sizeof(clap_audio_port_info_t) == 288);
+static_assert(offsetof(clap_audio_ports_config_t, input_port_count) == 260 &&
+              offsetof(clap_audio_ports_config_t, has_main_input) == 268 &&
+              offsetof(clap_audio_ports_config_t, main_input_channel_count) == 272 &&
+              offsetof(clap_audio_ports_config_t, main_input_port_type) == 280 &&
+              offsetof(clap_audio_ports_config_t, has_main_output) == 288 &&
+              offsetof(clap_audio_ports_config_t, main_output_channel_count) == 292 &&
+              offsetof(clap_audio_ports_config_t, main_output_port_type) == 296 &&
+              sizeof(clap_audio_ports_config_t) == 304);
+static_assert(sizeof(clap_plugin_audio_ports_config_t) == 24);
 static_assert(offsetof(clap_param_info_t, cookie) == 8 && offsetof(clap_param_info_t, name) == 16 &&
               offsetof(clap_param_info_t, module) == 272 &&
               offsetof(clap_param_info_t, min_value) == 1296 && sizeof(clap_param_info_t) == 1320);

@@ -1,20 +1,11 @@
 // The editor extension: one fixed-size embedded window per instance, created and destroyed
 // as often as the host likes, driven by the host's timer; a knob drag reaches the host as
-// gesture begin, the values and gesture end, through the instance's event queue.
+// gesture begin, the values and gesture end, through the instance's pending edits.
 #include <cstring>
 
 #include "clap/clap_instance.h"
 
 namespace {
-
-void queueEditorEvent(ClapInstance& instance, uint16_t type, int32_t parameter, float value) {
-    EditorEventQueue& queue = instance.editorEvents;
-    const uint32_t written = queue.written.load(std::memory_order_relaxed);
-    if (written - queue.read.load(std::memory_order_acquire) >= EditorEventQueue::capacity)
-        return;  // the host has not collected for a long while: dropped
-    queue.events[written % EditorEventQueue::capacity] = EditorEvent{type, parameter, value};
-    queue.written.store(written + 1, std::memory_order_release);
-}
 
 void requestFlush(const ClapInstance& instance) {
     if (instance.hostParams && instance.hostParams->request_flush)
@@ -24,7 +15,8 @@ void requestFlush(const ClapInstance& instance) {
 void endGesture(ClapInstance& instance) {
     ClapEditor& editor = instance.editor;
     if (editor.gestureParameter < 0) return;
-    queueEditorEvent(instance, CLAP_EVENT_PARAM_GESTURE_END, editor.gestureParameter, 0.0f);
+    PendingEdit& edit = instance.editorEdits[editor.gestureParameter];
+    edit.ends.store(edit.ends.load(std::memory_order_relaxed) + 1, std::memory_order_release);
     editor.gestureParameter = -1;
     requestFlush(instance);
 }
@@ -38,12 +30,35 @@ void changeParameter(void* context, int32_t index, float value) {
     ClapEditor& editor = instance.editor;
     if (editor.gestureParameter != index) {
         endGesture(instance);
-        queueEditorEvent(instance, CLAP_EVENT_PARAM_GESTURE_BEGIN, index, 0.0f);
+        PendingEdit& edit = instance.editorEdits[index];
+        edit.begins.store(edit.begins.load(std::memory_order_relaxed) + 1, std::memory_order_release);
         editor.gestureParameter = index;
     }
     instance.parameters[index].store(value, std::memory_order_relaxed);
-    queueEditorEvent(instance, CLAP_EVENT_PARAM_VALUE, index, value);
+    PendingEdit& edit = instance.editorEdits[index];
+    edit.value.store(value, std::memory_order_relaxed);
+    edit.values.store(edit.values.load(std::memory_order_relaxed) + 1, std::memory_order_release);
     requestFlush(instance);
+}
+
+constexpr uint32_t framePeriodMs = 30;
+
+// The host's timer drives the editor while it is shown; with hostTimers set (create).
+bool startEditorTimer(ClapInstance& instance) {
+    ClapEditor& editor = instance.editor;
+    if (editor.timer != CLAP_INVALID_ID) return true;
+    const clap_host_timer_support_t& timers = *instance.hostTimers;
+    if (timers.register_timer && timers.register_timer(instance.host, framePeriodMs, &editor.timer))
+        return true;
+    editor.timer = CLAP_INVALID_ID;
+    return false;
+}
+
+void stopEditorTimer(ClapInstance& instance) {
+    ClapEditor& editor = instance.editor;
+    if (editor.timer != CLAP_INVALID_ID && instance.hostTimers->unregister_timer)
+        instance.hostTimers->unregister_timer(instance.host, editor.timer);
+    editor.timer = CLAP_INVALID_ID;
 }
 
 bool isApiSupported(const clap_plugin_t*, const char* api, bool floating) {
@@ -69,10 +84,7 @@ bool create(const clap_plugin_t* plugin, const char* api, bool floating) {
 void destroy(const clap_plugin_t* plugin) {
     ClapInstance& instance = instanceOf(plugin);
     if (!instance.editor.created) return;
-    ClapEditor& editor = instance.editor;
-    if (editor.window && instance.hostTimers->unregister_timer)
-        instance.hostTimers->unregister_timer(instance.host, editor.timer);
-    editor.timer = CLAP_INVALID_ID;
+    stopEditorTimer(instance);
     closeClapWindow(instance);
     instance.editor.drag = EditorDrag{};
     endGesture(instance);
@@ -97,27 +109,35 @@ bool setSize(const clap_plugin_t*, uint32_t width, uint32_t height) {
     return width == static_cast<uint32_t>(panelWidth) && height == static_cast<uint32_t>(panelHeight);
 }
 
-constexpr uint32_t framePeriodMs = 30;
-
 bool setParent(const clap_plugin_t* plugin, const clap_window_t* window) {
     ClapInstance& instance = instanceOf(plugin);
     ClapEditor& editor = instance.editor;
-    const clap_host_timer_support_t& timers = *instance.hostTimers;
+    // Only a created editor has the host's timers to read.
     if (!editor.created || editor.window || !window || !window->api ||
-        std::strcmp(window->api, clapWindowApi) != 0 || !timers.register_timer ||
-        !timers.register_timer(instance.host, framePeriodMs, &editor.timer))
+        std::strcmp(window->api, clapWindowApi) != 0 || !startEditorTimer(instance))
         return false;
     if (openClapWindow(instance, *window)) return true;
-    if (timers.unregister_timer) timers.unregister_timer(instance.host, editor.timer);
-    editor.timer = CLAP_INVALID_ID;
+    stopEditorTimer(instance);
     return false;
 }
 
 bool setTransient(const clap_plugin_t*, const clap_window_t*) { return false; }
 void suggestTitle(const clap_plugin_t*, const char*) {}
-// The window is shown while it exists.
-bool show(const clap_plugin_t* plugin) { return instanceOf(plugin).editor.window != nullptr; }
-bool hide(const clap_plugin_t* plugin) { return instanceOf(plugin).editor.window != nullptr; }
+// Hidden, the window is unmapped and nothing paints it until it is shown again.
+bool show(const clap_plugin_t* plugin) {
+    ClapInstance& instance = instanceOf(plugin);
+    if (!instance.editor.window || !startEditorTimer(instance)) return false;
+    showClapWindow(instance, true);
+    return true;
+}
+
+bool hide(const clap_plugin_t* plugin) {
+    ClapInstance& instance = instanceOf(plugin);
+    if (!instance.editor.window) return false;
+    showClapWindow(instance, false);
+    stopEditorTimer(instance);
+    return true;
+}
 
 void onTimer(const clap_plugin_t* plugin, clap_id timer) {
     ClapInstance& instance = instanceOf(plugin);
@@ -129,7 +149,7 @@ void onTimer(const clap_plugin_t* plugin, clap_id timer) {
 EditorView clapEditorView(ClapInstance& instance) {
     return EditorView{&instance,          readParameter,
                       changeParameter,    &instance.editor.drag,
-                      &instance.editor.animationPhase, nullptr};
+                      &instance.editor.animationPhase, clapWindowGone};
 }
 
 void finishEditorGesture(ClapInstance& instance) {

@@ -11,20 +11,17 @@
 #include "engine/oversampling.h"
 #include "parameters/parameter_index.h"
 
-// What the editor tells the host, in order: gesture begin, values, gesture end.
-struct EditorEvent {
-    uint16_t type;  // CLAP_EVENT_PARAM_VALUE or a gesture event
-    int32_t parameter;
-    float value;    // normalized, for value events
-};
-
-// One writer (the editor, on the main thread) and one reader (process or flush, which the
-// host never runs at the same time): lock-free, nothing allocated.
-struct EditorEventQueue {
-    static constexpr uint32_t capacity = 256;
-    EditorEvent events[capacity];
-    std::atomic<uint32_t> written{0};
-    std::atomic<uint32_t> read{0};
+// What the editor has for the host about one parameter, written by the editor (main thread)
+// and read by process or flush (which the host never runs at the same time): counts of the
+// gestures begun and ended and of the values, and the latest value. The reader keeps what
+// the host has been told, so nothing is lost when events come faster than the host collects
+// them or the host's list refuses one: only values in between are skipped.
+struct PendingEdit {
+    std::atomic<uint32_t> begins{0}, ends{0}, values{0};
+    std::atomic<float> value{0.0f};  // normalized
+    // The reader's side.
+    uint32_t sentBegins = 0, sentEnds = 0, sentValues = 0;
+    bool hostInGesture = false;
 };
 
 struct ClapEditor {
@@ -36,6 +33,15 @@ struct ClapEditor {
     int32_t gestureParameter = -1;  // the parameter whose gesture the host was told of
     clap_id timer = CLAP_INVALID_ID;
     int fd = -1;  // the editor's display connection, watched by the host
+    bool windowGone = false;  // Windows: destroyed with the host's window, before destroy()
+};
+
+// The mono layout runs the stereo engine on the one channel twice, a piece at a time.
+constexpr uint32_t monoPieceFrames = 256;
+template <class Sample>
+struct MonoScratch {
+    Sample input[2][monoPieceFrames];
+    Sample output[2][monoPieceFrames];
 };
 
 struct ClapInstance {
@@ -51,9 +57,12 @@ struct ClapInstance {
     std::atomic<int> oversamplingChoice;
     double sampleRate;
     bool active;
+    bool mono;  // the mono port configuration, chosen while inactive
     EngineState engine;
     Oversampler oversampler;
-    EditorEventQueue editorEvents;
+    MonoScratch<float> mono32;
+    MonoScratch<double> mono64;
+    PendingEdit editorEdits[parameterCount];
     ClapEditor editor;
 };
 
@@ -61,8 +70,14 @@ inline ClapInstance& instanceOf(const clap_plugin_t* plugin) {
     return *static_cast<ClapInstance*>(plugin->plugin_data);
 }
 
-// The parameter after the table's eight; not automatable, as it changes the latency.
-constexpr clap_id oversamplingParameterId = parameterCount;
+// The ids hosts keep in their projects and automation: fixed for good. The table's
+// parameters have these, in the table's order; Oversampling has 8 (not automatable, as it
+// changes the latency); a parameter added later takes a new id after them.
+constexpr clap_id tableParameterIds[parameterCount] = {0, 1, 2, 3, 4, 5, 6, 7};
+constexpr clap_id oversamplingParameterId = 8;
+
+// The table index of a parameter id; -1 for Oversampling and unknown ids.
+int tableIndexOf(clap_id id);
 
 // Takes a new Oversampling position; while active, asks the host for the restart that
 // applies it. [any thread]
@@ -75,7 +90,7 @@ double hostValueFromNormalized(int index, float value);
 
 // Applies the parameter events of a list (others are skipped); for flush and process.
 void applyParameterEvent(ClapInstance& instance, const clap_event_header_t& event);
-// Hands everything the editor queued to the host's output list.
+// Hands what the editor has for the host to its output list, as far as the list takes it.
 void sendEditorEvents(ClapInstance& instance, const clap_output_events_t* out);
 
 // The editor's view of the instance: a drag becomes gesture begin, values and gesture end.
@@ -92,6 +107,9 @@ extern const void* const clapPosixFdSupport;  // null where there is none
 // The platform's editor window: the window API's name, and opening (as a child of the
 // host's window, once the host's timer runs for it), driving and closing the editor.
 extern const char* const clapWindowApi;
+// The view's window-gone hook (null where the window system has none to call).
+extern void (*const clapWindowGone)(void* context, void* window);
 bool openClapWindow(ClapInstance& instance, const clap_window_t& parent);
 void closeClapWindow(ClapInstance& instance);
+void showClapWindow(ClapInstance& instance, bool shown);
 void driveClapWindow(ClapInstance& instance, bool animate);

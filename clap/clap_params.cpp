@@ -7,10 +7,11 @@
 #include "clap/clap_instance.h"
 #include "parameters/parameter_set.h"
 
+// A stepped parameter's host value becomes its step by truncation, as CLAP defines it.
 float normalizedFromHostValue(int index, double value) {
     const ParameterSpec& spec = parameterTable[index];
     if (spec.steps > 0)
-        return clampParameter(static_cast<float>(std::nearbyint(value)) / static_cast<float>(spec.steps));
+        return clampParameter(static_cast<float>(std::trunc(value)) / static_cast<float>(spec.steps));
     return clampParameter(normalizedFromShown(spec, static_cast<float>(value)));
 }
 
@@ -33,10 +34,16 @@ namespace {
 // The Oversampling parameter's host value is its position, 0..3.
 int oversamplingChoiceFromHostValue(double value) {
     constexpr double last = oversamplingChoiceCount - 1;
-    return value >= 0.0 ? static_cast<int>(std::nearbyint(value < last ? value : last)) : 0;
+    return value >= 0.0 ? static_cast<int>(value < last ? value : last) : 0;
 }
 
 }  // namespace
+
+int tableIndexOf(clap_id id) {
+    for (int i = 0; i < parameterCount; ++i)
+        if (tableParameterIds[i] == id) return i;
+    return -1;
+}
 
 void applyParameterEvent(ClapInstance& instance, const clap_event_header_t& event) {
     if (event.space_id != CLAP_CORE_EVENT_SPACE_ID || event.type != CLAP_EVENT_PARAM_VALUE ||
@@ -47,55 +54,85 @@ void applyParameterEvent(ClapInstance& instance, const clap_event_header_t& even
         chooseOversampling(instance, oversamplingChoiceFromHostValue(change.value));
         return;
     }
-    if (change.param_id >= static_cast<clap_id>(parameterCount)) return;
-    const int index = static_cast<int>(change.param_id);
+    const int index = tableIndexOf(change.param_id);
+    if (index < 0) return;
     instance.parameters[index].store(normalizedFromHostValue(index, change.value),
                                      std::memory_order_relaxed);
 }
 
-void sendEditorEvents(ClapInstance& instance, const clap_output_events_t* out) {
-    EditorEventQueue& queue = instance.editorEvents;
-    const uint32_t written = queue.written.load(std::memory_order_acquire);
-    uint32_t read = queue.read.load(std::memory_order_relaxed);
-    for (; read != written; ++read) {
-        const EditorEvent& queued = queue.events[read % EditorEventQueue::capacity];
-        if (!out || !out->try_push) continue;  // nowhere to go: dropped
-        const clap_event_header_t header{0, 0, CLAP_CORE_EVENT_SPACE_ID, queued.type, 0};
-        if (queued.type == CLAP_EVENT_PARAM_VALUE) {
-            clap_event_param_value_t event{header, static_cast<clap_id>(queued.parameter),
-                                           nullptr, -1, -1, -1, -1,
-                                           hostValueFromNormalized(queued.parameter, queued.value)};
-            event.header.size = sizeof event;
-            out->try_push(out, &event.header);
-        } else {
-            clap_event_param_gesture_t event{header, static_cast<clap_id>(queued.parameter)};
-            event.header.size = sizeof event;
-            out->try_push(out, &event.header);
-        }
+namespace {
+
+bool pushValue(const clap_output_events_t* out, int index, float value) {
+    clap_event_param_value_t event{{sizeof event, 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0},
+                                   tableParameterIds[index], nullptr, -1, -1, -1, -1,
+                                   hostValueFromNormalized(index, value)};
+    return out->try_push(out, &event.header);
+}
+
+bool pushGesture(const clap_output_events_t* out, int index, uint16_t type) {
+    const clap_event_param_gesture_t event{
+        {sizeof event, 0, CLAP_CORE_EVENT_SPACE_ID, type, 0}, tableParameterIds[index]};
+    return out->try_push(out, &event.header);
+}
+
+// One event at a time, each taken as sent only once the list accepted it: the host's open
+// gesture ends (after the latest value) when the editor ended one since; a gesture the
+// editor began since opens (several collapse into one); then the latest value. False when
+// there is nothing more or the list refused.
+bool sendNextEdit(PendingEdit& edit, int index, const clap_output_events_t* out) {
+    const uint32_t ends = edit.ends.load(std::memory_order_acquire);
+    const uint32_t begins = edit.begins.load(std::memory_order_acquire);
+    const uint32_t values = edit.values.load(std::memory_order_acquire);
+    const bool valuePending = values != edit.sentValues;
+    auto sendValue = [&] {
+        if (!pushValue(out, index, edit.value.load(std::memory_order_relaxed))) return false;
+        edit.sentValues = values;
+        return true;
+    };
+    if (edit.hostInGesture && ends != edit.sentEnds) {
+        if (valuePending) return sendValue();
+        if (!pushGesture(out, index, CLAP_EVENT_PARAM_GESTURE_END)) return false;
+        edit.hostInGesture = false;
+        ++edit.sentEnds;
+        return true;
     }
-    queue.read.store(read, std::memory_order_release);
+    if (!edit.hostInGesture && begins != edit.sentBegins) {
+        if (!pushGesture(out, index, CLAP_EVENT_PARAM_GESTURE_BEGIN)) return false;
+        edit.hostInGesture = true;
+        edit.sentBegins = begins;
+        edit.sentEnds = begins - 1;  // the gestures before the last are over
+        return true;
+    }
+    return valuePending && sendValue();
+}
+
+}  // namespace
+
+void sendEditorEvents(ClapInstance& instance, const clap_output_events_t* out) {
+    if (!out || !out->try_push) return;  // kept for the next list
+    for (int i = 0; i < parameterCount; ++i)
+        while (sendNextEdit(instance.editorEdits[i], i, out)) {
+        }
 }
 
 namespace {
 
 uint32_t count(const clap_plugin_t*) { return parameterCount + 1; }
 
-bool validId(clap_id id) { return id < static_cast<clap_id>(parameterCount); }
-
+// The table's parameters first, then Oversampling.
 bool getInfo(const clap_plugin_t*, uint32_t index, clap_param_info_t* info) {
-    if (!info) return false;
-    if (index == oversamplingParameterId) {
+    if (!info || index > static_cast<uint32_t>(parameterCount)) return false;
+    if (index == static_cast<uint32_t>(parameterCount)) {
         std::memset(info, 0, sizeof *info);
-        info->id = index;
-        info->flags = CLAP_PARAM_IS_STEPPED | CLAP_PARAM_REQUIRES_PROCESS;
+        info->id = oversamplingParameterId;
+        info->flags = CLAP_PARAM_IS_STEPPED | CLAP_PARAM_IS_ENUM | CLAP_PARAM_REQUIRES_PROCESS;
         std::snprintf(info->name, sizeof info->name, "%s", oversamplingName);
         info->max_value = oversamplingChoiceCount - 1;
         return true;
     }
-    if (!validId(index)) return false;
     const ParameterSpec& spec = parameterTable[index];
     std::memset(info, 0, sizeof *info);
-    info->id = index;
+    info->id = tableParameterIds[index];
     info->flags = CLAP_PARAM_IS_AUTOMATABLE;
     if (spec.steps > 0) info->flags |= CLAP_PARAM_IS_STEPPED;
     if (spec.isBypass) info->flags |= CLAP_PARAM_IS_BYPASS;
@@ -112,8 +149,8 @@ bool getValue(const clap_plugin_t* plugin, clap_id id, double* value) {
         *value = instanceOf(plugin).oversamplingChoice.load(std::memory_order_relaxed);
         return true;
     }
-    if (!validId(id) || !value) return false;
-    const int i = static_cast<int>(id);
+    const int i = tableIndexOf(id);
+    if (i < 0 || !value) return false;
     *value = hostValueFromNormalized(i, instanceOf(plugin).parameters[i].load(std::memory_order_relaxed));
     return true;
 }
@@ -124,8 +161,8 @@ bool valueToText(const clap_plugin_t*, clap_id id, double value, char* text, uin
         formatOversamplingChoice(oversamplingChoiceFromHostValue(value), text, capacity);
         return true;
     }
-    if (!validId(id) || !text || capacity == 0) return false;
-    const int i = static_cast<int>(id);
+    const int i = tableIndexOf(id);
+    if (i < 0 || !text || capacity == 0) return false;
     const ParameterSpec& spec = parameterTable[i];
     char number[48];
     formatParameterNumber(spec, normalizedFromHostValue(i, value), number, sizeof number);
@@ -140,8 +177,8 @@ bool textToValue(const clap_plugin_t*, clap_id id, const char* text, double* val
         *value = choice;
         return true;
     }
-    if (!validId(id) || !text || !value) return false;
-    const int i = static_cast<int>(id);
+    const int i = tableIndexOf(id);
+    if (i < 0 || !text || !value) return false;
     float normalized;
     if (!parseParameterText(parameterTable[i], text, &normalized)) return false;
     *value = hostValueFromNormalized(i, normalized);

@@ -1,6 +1,6 @@
 // The CLAP entry: the factory and descriptor, the instance's life (activation for the host's
-// rate, reset), the audio ports and the block entry, which splits the block at each
-// parameter event so that a value takes effect at its frame.
+// rate, reset), the audio ports (stereo or mono, 32 or 64-bit samples) and the block entry,
+// which splits the block at each parameter event so that a value takes effect at its frame.
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -80,19 +80,78 @@ void reset(const clap_plugin_t* plugin) {
     resetOversampledHistory(instance.oversampler, instance.engine);
 }
 
-// Two channels of 32-bit samples, both pointers set.
-const float* const* stereoChannels(const clap_audio_buffer_t* buffers, uint32_t count) {
-    if (count < 1 || !buffers || buffers[0].channel_count < 2 || !buffers[0].data32) return nullptr;
-    float* const* channels = buffers[0].data32;
-    return channels[0] && channels[1] ? channels : nullptr;
+// The main ports' channels of one block: 32-bit or, where the host gives both ports
+// data64, 64-bit samples; as many channels as the chosen configuration has, all set.
+struct BlockAudio {
+    const float* const* inputs32 = nullptr;
+    float* const* outputs32 = nullptr;
+    const double* const* inputs64 = nullptr;
+    double* const* outputs64 = nullptr;
+};
+
+template <class Sample>
+bool channelsSet(Sample* const* channels, uint32_t count) {
+    if (!channels) return false;
+    for (uint32_t c = 0; c < count; ++c)
+        if (!channels[c]) return false;
+    return true;
 }
 
-void processFrames(ClapInstance& instance, const BlockSettings& settings,
-                   const float* const* inputs, float* const* outputs, uint32_t from, uint32_t to) {
-    const float* in[2] = {inputs[0] + from, inputs[1] + from};
-    float* out[2] = {outputs[0] + from, outputs[1] + from};
-    processOversampledFrames(instance.oversampler, instance.engine, instance.sampleRate, settings,
-                             in, out, to - from);
+BlockAudio blockAudio(const ClapInstance& instance, const clap_process_t& block) {
+    BlockAudio audio;
+    const uint32_t channels = instance.mono ? 1 : 2;
+    if (block.audio_inputs_count < 1 || block.audio_outputs_count < 1 || !block.audio_inputs ||
+        !block.audio_outputs)
+        return audio;
+    const clap_audio_buffer_t& in = block.audio_inputs[0];
+    const clap_audio_buffer_t& out = block.audio_outputs[0];
+    if (in.channel_count < channels || out.channel_count < channels) return audio;
+    if (channelsSet(in.data64, channels) && channelsSet(out.data64, channels)) {
+        audio.inputs64 = in.data64;
+        audio.outputs64 = out.data64;
+    } else if (channelsSet(in.data32, channels) && channelsSet(out.data32, channels)) {
+        audio.inputs32 = in.data32;
+        audio.outputs32 = out.data32;
+    }
+    return audio;
+}
+
+bool hasAudio(const BlockAudio& audio) { return audio.outputs32 || audio.outputs64; }
+
+MonoScratch<float>& monoScratch(ClapInstance& instance, float) { return instance.mono32; }
+MonoScratch<double>& monoScratch(ClapInstance& instance, double) { return instance.mono64; }
+
+// Mono: the one channel goes in as both, and the left comes out, as the stereo engine
+// treats identical channels.
+template <class Sample>
+void processSamples(ClapInstance& instance, const BlockSettings& settings,
+                    const Sample* const* inputs, Sample* const* outputs, uint32_t from, uint32_t to) {
+    if (!instance.mono) {
+        const Sample* in[2] = {inputs[0] + from, inputs[1] + from};
+        Sample* out[2] = {outputs[0] + from, outputs[1] + from};
+        processOversampledFrames(instance.oversampler, instance.engine, instance.sampleRate,
+                                 settings, in, out, to - from);
+        return;
+    }
+    MonoScratch<Sample>& scratch = monoScratch(instance, Sample{});
+    const Sample* in[2] = {scratch.input[0], scratch.input[1]};
+    Sample* out[2] = {scratch.output[0], scratch.output[1]};
+    for (uint32_t at = from; at < to;) {
+        const uint32_t n = to - at < monoPieceFrames ? to - at : monoPieceFrames;
+        for (uint32_t i = 0; i < n; ++i) scratch.input[0][i] = scratch.input[1][i] = inputs[0][at + i];
+        processOversampledFrames(instance.oversampler, instance.engine, instance.sampleRate,
+                                 settings, in, out, n);
+        for (uint32_t i = 0; i < n; ++i) outputs[0][at + i] = scratch.output[0][i];
+        at += n;
+    }
+}
+
+void processFrames(ClapInstance& instance, const BlockSettings& settings, const BlockAudio& audio,
+                   uint32_t from, uint32_t to) {
+    if (audio.outputs64)
+        processSamples(instance, settings, audio.inputs64, audio.outputs64, from, to);
+    else
+        processSamples(instance, settings, audio.inputs32, audio.outputs32, from, to);
 }
 
 void loadSettings(const ClapInstance& instance, BlockSettings& settings) {
@@ -107,10 +166,8 @@ clap_process_status process(const clap_plugin_t* plugin, const clap_process_t* b
     sendEditorEvents(instance, block->out_events);
 
     const uint32_t frames = block->frames_count;
-    const float* const* inputs = stereoChannels(block->audio_inputs, block->audio_inputs_count);
-    float* const* outputs = const_cast<float* const*>(
-        stereoChannels(block->audio_outputs, block->audio_outputs_count));
-    const bool audio = inputs && outputs;
+    const BlockAudio audioChannels = blockAudio(instance, *block);
+    const bool audio = hasAudio(audioChannels);
 
     BlockSettings settings;
     loadSettings(instance, settings);
@@ -122,33 +179,61 @@ clap_process_status process(const clap_plugin_t* plugin, const clap_process_t* b
         if (!event) continue;
         const uint32_t at = event->time < frames ? event->time : frames;
         if (audio && at > done) {
-            processFrames(instance, settings, inputs, outputs, done, at);
+            processFrames(instance, settings, audioChannels, done, at);
             done = at;
         }
         applyParameterEvent(instance, *event);
         loadSettings(instance, settings);
     }
     if (!audio) return frames == 0 ? CLAP_PROCESS_CONTINUE : CLAP_PROCESS_ERROR;
-    processFrames(instance, settings, inputs, outputs, done, frames);
+    processFrames(instance, settings, audioChannels, done, frames);
+    block->audio_outputs[0].constant_mask = 0;  // no channel is left constant on purpose
     return CLAP_PROCESS_CONTINUE;
 }
 
 uint32_t audioPortCount(const clap_plugin_t*, bool) { return 1; }
 
-bool audioPortInfo(const clap_plugin_t*, uint32_t index, bool isInput,
+bool audioPortInfo(const clap_plugin_t* plugin, uint32_t index, bool isInput,
                    clap_audio_port_info_t* info) {
     if (index != 0 || !info) return false;
+    const bool mono = instanceOf(plugin).mono;
     std::memset(info, 0, sizeof *info);
     info->id = 0;
     std::strcpy(info->name, isInput ? "Main In" : "Main Out");
-    info->flags = CLAP_AUDIO_PORT_IS_MAIN;
-    info->channel_count = 2;
-    info->port_type = CLAP_PORT_STEREO;
+    info->flags = CLAP_AUDIO_PORT_IS_MAIN | CLAP_AUDIO_PORT_SUPPORTS_64BITS |
+                  CLAP_AUDIO_PORT_REQUIRES_COMMON_SAMPLE_SIZE;
+    info->channel_count = mono ? 1 : 2;
+    info->port_type = mono ? CLAP_PORT_MONO : CLAP_PORT_STEREO;
     info->in_place_pair = 0;  // the output of the same id
     return true;
 }
 
 const clap_plugin_audio_ports_t audioPorts = {audioPortCount, audioPortInfo};
+
+// The port configurations: stereo (id 0, the default) and mono (id 1).
+uint32_t portConfigCount(const clap_plugin_t*) { return 2; }
+
+bool portConfig(const clap_plugin_t*, uint32_t index, clap_audio_ports_config_t* config) {
+    if (index > 1 || !config) return false;
+    const bool mono = index == 1;
+    std::memset(config, 0, sizeof *config);
+    config->id = index;
+    std::strcpy(config->name, mono ? "Mono" : "Stereo");
+    config->input_port_count = config->output_port_count = 1;
+    config->has_main_input = config->has_main_output = true;
+    config->main_input_channel_count = config->main_output_channel_count = mono ? 1 : 2;
+    config->main_input_port_type = config->main_output_port_type = mono ? CLAP_PORT_MONO : CLAP_PORT_STEREO;
+    return true;
+}
+
+bool selectPortConfig(const clap_plugin_t* plugin, clap_id id) {
+    ClapInstance& instance = instanceOf(plugin);
+    if (id > 1 || instance.active) return false;
+    instance.mono = id == 1;
+    return true;
+}
+
+const clap_plugin_audio_ports_config_t audioPortsConfig = {portConfigCount, portConfig, selectPortConfig};
 
 uint32_t latency(const clap_plugin_t* plugin) {
     return static_cast<uint32_t>(instanceOf(plugin).oversampler.latency);
@@ -158,6 +243,7 @@ const clap_plugin_latency_t latencyExtension = {latency};
 const void* getExtension(const clap_plugin_t*, const char* id) {
     if (!id) return nullptr;
     if (std::strcmp(id, CLAP_EXT_AUDIO_PORTS) == 0) return &audioPorts;
+    if (std::strcmp(id, CLAP_EXT_AUDIO_PORTS_CONFIG) == 0) return &audioPortsConfig;
     if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &clapParams;
     if (std::strcmp(id, CLAP_EXT_STATE) == 0) return &clapState;
     if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &latencyExtension;

@@ -1,7 +1,9 @@
-// The saved state: a tag, a format version, the parameter count and the normalized values,
-// then (from version 2) the oversampling factor, little-endian 32-bit words. A version 1
-// state has no factor and loads as 1x. A state that is short, longer, foreign or holds a
-// value outside 0..1 or an unknown factor is refused as a whole and changes nothing.
+// The saved state: a tag, a format version, the parameter count and the normalized values
+// in parameter id order, then (from version 2) the oversampling factor, little-endian 32-bit
+// words. A version 1 state has no factor and loads as 1x. A later version's state with more
+// parameters loads the ones this version has. A state that is short, longer, foreign, holds
+// fewer parameters, a value outside 0..1 or an unknown factor is refused as a whole and
+// changes nothing. A load tells the host that the values changed.
 #include <cmath>
 #include <cstring>
 
@@ -15,6 +17,7 @@ constexpr uint32_t stateTag = 0x4D4C5654;  // "TVLM" read as bytes
 constexpr uint32_t stateVersion = 2;
 constexpr size_t firstVersionBytes = (3 + parameterCount) * 4;
 constexpr size_t stateBytes = firstVersionBytes + 4;
+constexpr uint32_t maxStoredParameters = 4096;  // far beyond any later version's count
 
 bool save(const clap_plugin_t* plugin, const clap_ostream_t* stream) {
     if (!stream || !stream->write) return false;
@@ -40,34 +43,55 @@ bool save(const clap_plugin_t* plugin, const clap_ostream_t* stream) {
     return true;
 }
 
-bool load(const clap_plugin_t* plugin, const clap_istream_t* stream) {
-    if (!stream || !stream->read) return false;
-    // One byte more than a state holds, to tell a longer stream from an exact one.
-    unsigned char bytes[stateBytes + 1] = {};
-    size_t received = 0;
-    while (received < sizeof bytes) {
-        const int64_t n = stream->read(stream, bytes + received, sizeof bytes - received);
-        if (n < 0) return false;
-        if (n == 0) break;
+// Reads exactly size bytes, through any number of short reads.
+bool readAll(const clap_istream_t* stream, unsigned char* bytes, size_t size) {
+    for (size_t received = 0; received < size;) {
+        const int64_t n = stream->read(stream, bytes + received, size - received);
+        if (n <= 0 || static_cast<uint64_t>(n) > size - received) return false;
         received += static_cast<size_t>(n);
     }
-    const uint32_t version = getWord(bytes + 4);
-    if (received != (version == 1 ? firstVersionBytes : stateBytes) || getWord(bytes) != stateTag ||
-        version < 1 || version > stateVersion || getWord(bytes + 8) != static_cast<uint32_t>(parameterCount))
+    return true;
+}
+
+bool atEnd(const clap_istream_t* stream) {
+    unsigned char extra;
+    return stream->read(stream, &extra, 1) == 0;
+}
+
+bool readWord(const clap_istream_t* stream, uint32_t& word) {
+    unsigned char bytes[4];
+    if (!readAll(stream, bytes, 4)) return false;
+    word = getWord(bytes);
+    return true;
+}
+
+// The values are read one at a time, so a later version's longer list costs no buffer:
+// the values of parameters this version does not have are read and skipped.
+bool load(const clap_plugin_t* plugin, const clap_istream_t* stream) {
+    if (!stream || !stream->read) return false;
+    uint32_t tag, version, count;
+    if (!readWord(stream, tag) || !readWord(stream, version) || !readWord(stream, count) ||
+        tag != stateTag || version < 1 || version > stateVersion || count < parameterCount ||
+        count > maxStoredParameters)
         return false;
-    const uint32_t factor = version == 1 ? 1 : getWord(bytes + firstVersionBytes);
-    const int choice = factor <= 8 ? oversamplingChoiceOf(static_cast<int>(factor)) : -1;
-    if (choice < 0) return false;
     float values[parameterCount];
-    for (int i = 0; i < parameterCount; ++i) {
-        const uint32_t word = getWord(bytes + 12 + 4 * i);
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t word;
+        if (!readWord(stream, word)) return false;
+        if (i >= parameterCount) continue;
         std::memcpy(&values[i], &word, 4);
         if (!(values[i] >= 0.0f && values[i] <= 1.0f)) return false;
     }
+    uint32_t factor = 1;
+    if (version >= 2 && !readWord(stream, factor)) return false;
+    const int choice = factor <= 8 ? oversamplingChoiceOf(static_cast<int>(factor)) : -1;
+    if (choice < 0 || !atEnd(stream)) return false;
     ClapInstance& instance = instanceOf(plugin);
     for (int i = 0; i < parameterCount; ++i)
         instance.parameters[i].store(values[i], std::memory_order_relaxed);
     chooseOversampling(instance, choice);
+    if (instance.hostParams && instance.hostParams->rescan)
+        instance.hostParams->rescan(instance.host, CLAP_PARAM_RESCAN_VALUES);
     return true;
 }
 

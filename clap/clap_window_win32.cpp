@@ -33,10 +33,24 @@ void lastWindowClosed() {
     gdiplusToken = 0;
 }
 
+// The host destroyed its window and ours with it: the handle is not ours any more (it may
+// name another window soon), and the drag it had ends.
+void windowGone(void* context, void* window) {
+    ClapInstance& instance = *static_cast<ClapInstance*>(context);
+    if (instance.editor.window != window) return;
+    instance.editor.windowGone = true;
+    endDrag(instance.editor.view);
+}
+
+HWND liveWindow(const ClapInstance& instance) {
+    return instance.editor.windowGone ? nullptr : static_cast<HWND>(instance.editor.window);
+}
+
 }  // namespace
 
 const char* const clapWindowApi = CLAP_WINDOW_API_WIN32;
 const void* const clapPosixFdSupport = nullptr;
+void (*const clapWindowGone)(void*, void*) = windowGone;
 
 bool openClapWindow(ClapInstance& instance, const clap_window_t& parent) {
     ClapEditor& editor = instance.editor;
@@ -49,16 +63,19 @@ bool openClapWindow(ClapInstance& instance, const clap_window_t& parent) {
 void closeClapWindow(ClapInstance& instance) {
     ClapEditor& editor = instance.editor;
     if (!editor.window) return;
-    // The host may have destroyed its window, and ours with it, already.
-    const HWND window = static_cast<HWND>(editor.window);
-    if (IsWindow(window)) DestroyWindow(window);
+    if (const HWND window = liveWindow(instance)) DestroyWindow(window);
     editor.window = nullptr;
+    editor.windowGone = false;
     if (--openWindows == 0) lastWindowClosed();
 }
 
+void showClapWindow(ClapInstance& instance, bool shown) {
+    if (const HWND window = liveWindow(instance)) ShowWindow(window, shown ? SW_SHOW : SW_HIDE);
+}
+
 void driveClapWindow(ClapInstance& instance, bool animate) {
-    const HWND window = static_cast<HWND>(instance.editor.window);
-    if (animate && IsWindow(window)) {
+    const HWND window = liveWindow(instance);
+    if (animate && window) {
         advanceAnimation(instance.editor.view);
         InvalidateRect(window, nullptr, FALSE);
     }

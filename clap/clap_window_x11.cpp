@@ -25,6 +25,7 @@ const clap_plugin_posix_fd_support_t fdSupport = {onFd};
 
 const char* const clapWindowApi = CLAP_WINDOW_API_X11;
 const void* const clapPosixFdSupport = &fdSupport;
+void (*const clapWindowGone)(void*, void*) = nullptr;  // the editor finds out itself
 
 bool openClapWindow(ClapInstance& instance, const clap_window_t& parent) {
     ClapEditor& editor = instance.editor;
@@ -49,6 +50,21 @@ void closeClapWindow(ClapInstance& instance) {
     editor.fd = -1;
 }
 
+void showClapWindow(ClapInstance& instance, bool shown) { showX11Editor(editorOf(instance), shown); }
+
+namespace {
+
+// The fd callback is level-triggered: a dead connection left registered would call back
+// without end.
+void forgetDeadConnection(ClapInstance& instance) {
+    ClapEditor& editor = instance.editor;
+    if (editor.fd < 0 || x11EditorAlive(editorOf(instance))) return;
+    if (hostFds(instance)->unregister_fd) hostFds(instance)->unregister_fd(instance.host, editor.fd);
+    editor.fd = -1;
+}
+
+}  // namespace
+
 void driveClapWindow(ClapInstance& instance, bool animate) {
     X11Editor* window = editorOf(instance);
     if (animate) {
@@ -56,5 +72,6 @@ void driveClapWindow(ClapInstance& instance, bool animate) {
         invalidateX11Editor(window);
     }
     pumpX11Editor(window);
+    forgetDeadConnection(instance);
     finishEditorGesture(instance);
 }

@@ -362,6 +362,15 @@ void invalidateX11Editor(X11Editor* editor) {
     if (editor) editor->dirty.store(true, std::memory_order_relaxed);
 }
 
+void showX11Editor(X11Editor* editor, bool shown) {
+    if (!editor || !editor->alive) return;
+    if (shown)
+        XMapWindow(editor->display, editor->window);
+    else
+        XUnmapWindow(editor->display, editor->window);
+    XSync(editor->display, False);  // done when the host next looks
+}
+
 bool x11EditorAlive(const X11Editor* editor) { return editor && editor->alive; }
 
 unsigned long x11EditorWindow(const X11Editor* editor) { return editor ? editor->window : 0; }

@@ -27,6 +27,9 @@ void pumpX11Editor(X11Editor* editor);
 // Asks for a repaint at the next pump. Only sets a flag, so any thread may call it.
 void invalidateX11Editor(X11Editor* editor);
 
+// Maps or unmaps the window (a drag ends with the unmapping).
+void showX11Editor(X11Editor* editor, bool shown);
+
 // False once the window is gone (destroyed with its parent) or an X error broke it.
 bool x11EditorAlive(const X11Editor* editor);
 

@@ -56,7 +56,9 @@ TEST(ClapPlugin, DescriptorPortsParametersAndTexts) {
         clap_audio_port_info_t info{};
         ASSERT_EQ(ports->count(p.plugin, input), 1u);
         ASSERT_TRUE(ports->get(p.plugin, 0, input, &info));
-        EXPECT_EQ(info.channel_count * 100 + info.flags * 10 + info.in_place_pair, 210u);
+        EXPECT_EQ(info.channel_count * 100 + info.in_place_pair, 200u);
+        EXPECT_EQ(info.flags, CLAP_AUDIO_PORT_IS_MAIN | CLAP_AUDIO_PORT_SUPPORTS_64BITS |
+                                  CLAP_AUDIO_PORT_REQUIRES_COMMON_SAMPLE_SIZE);
         EXPECT_STREQ(info.port_type, "stereo");
         EXPECT_FALSE(ports->get(p.plugin, 1, input, &info));
     }
@@ -84,7 +86,7 @@ TEST(ClapPlugin, DescriptorPortsParametersAndTexts) {
     ASSERT_TRUE(p.params->get_info(p.plugin, 8, &info));
     EXPECT_TRUE(info.id == 8 && info.min_value == 0 && info.max_value == 3 && info.default_value == 0 && p.value(8) == 0);
     EXPECT_STREQ(info.name, "Oversampling");
-    EXPECT_EQ(info.flags, CLAP_PARAM_IS_STEPPED | CLAP_PARAM_REQUIRES_PROCESS);  // not automatable
+    EXPECT_EQ(info.flags, CLAP_PARAM_IS_STEPPED | CLAP_PARAM_IS_ENUM | CLAP_PARAM_REQUIRES_PROCESS);  // not automatable
     EXPECT_FALSE(p.params->get_info(p.plugin, 9, &info));
     EXPECT_EQ(p.text(5, -18.0) + "|" + p.text(7, 1.0) + "|" + p.text(9, 1.0), "-18.0 dB|100|refused");
     EXPECT_EQ(p.text(8, 0) + p.text(8, 1) + p.text(8, 2.4) + p.text(8, 3) + p.text(8, 7), "1x2x4x8x8x");
@@ -313,6 +315,159 @@ TEST(ClapPlugin, OddRatesAndUnloadCycles) {
         ASSERT_EQ(p.process(in.data(), out.data(), 512), CLAP_PROCESS_CONTINUE);
         if (cycle == 0) first = out;
         EXPECT_TRUE(out == first) << cycle;
+    }
+}
+
+// Host values of stepped parameters become steps by truncation: 0.6 leaves Bypass off.
+TEST(ClapPlugin, SteppedHostValuesAreTruncated) {
+    ClapLibrary library;
+    ClapPlugin p(library);
+    std::string steps;
+    for (double bypass : {0.6, 0.999, 1.0, 1.7, -0.5}) p.set(7, bypass), steps += std::to_string(int(p.value(7)));
+    for (double choice : {1.999, 2.9, 3.5, -1.0}) p.set(8, choice), steps += std::to_string(int(p.value(8)));
+    EXPECT_EQ(steps, "00110" "1230");
+}
+
+// A state from a later version with more parameters (their values after ours, then the
+// factor) loads what this version knows; each successful load asks the host to rescan the
+// values, a refused one does not.
+TEST(ClapPlugin, StateLoadsTellTheHostAndLaterStatesLoadWhatTheyKnow) {
+    ClapLibrary library;
+    ClapPlugin p(library);
+    ASSERT_TRUE(p.activate(48000.0));
+    p.set(0, 50.0);
+    ClapPlugin defaults(library);
+    ByteStream saved;
+    ASSERT_TRUE(defaults.state->save(defaults.plugin, &saved.out));
+    ASSERT_TRUE(p.state->load(p.plugin, &saved.in));
+    EXPECT_EQ(p.value(0), 40.0);
+    EXPECT_EQ(p.host.rescans, std::vector<uint32_t>{CLAP_PARAM_RESCAN_VALUES});
+
+    std::vector<unsigned char> later = saved.bytes;
+    later[8] = 10;  // ten parameters
+    later[12] = later[13] = 0;  // Drive's value: 0.0
+    later[14] = later[15] = 0;
+    const unsigned char half[4] = {0, 0, 0, 0x3f};  // the unknown two: 0.5f
+    later.insert(later.begin() + 44, half, half + 4);
+    later.insert(later.begin() + 44, half, half + 4);
+    later[52] = 8;  // factor 8
+    ByteStream fromLater;
+    fromLater.bytes = later;
+    ASSERT_TRUE(p.state->load(p.plugin, &fromLater.in));
+    EXPECT_EQ(p.value(0) + p.value(8), 3.0);
+    EXPECT_EQ(p.host.rescans.size(), 2u);
+
+    later[8] = 7;  // fewer than ours: refused
+    fromLater = ByteStream{};
+    fromLater.bytes = later;
+    EXPECT_FALSE(p.state->load(p.plugin, &fromLater.in));
+    EXPECT_EQ(p.host.rescans.size(), 2u);
+}
+
+Stereo twice(const std::vector<float>& channel) {
+    Stereo s(channel.size());
+    s.left = s.right = channel;
+    return s;
+}
+
+template <class Sample>
+std::vector<Sample> widened(const std::vector<float>& x) {
+    return std::vector<Sample>(x.begin(), x.end());
+}
+
+// 64-bit hosts get the engine's doubles: rounded, they are the 32-bit output at 1x; at 2x
+// the high-rate kernel's samples are not rounded either, so they differ a little there.
+TEST(ClapPlugin, SixtyFourBitSamplesComeOutUnrounded) {
+    ClapLibrary library;
+    for (double factor : {0.0, 1.0}) {
+        ClapPlugin narrow(library), wide(library);
+        for (ClapPlugin* p : {&narrow, &wide}) {
+            for (clap_id i = 0; i < 8; ++i) p->set(i, hostValues[i]);
+            p->set(8, factor);
+            ASSERT_TRUE(p->activate(48000.0));
+        }
+        const uint32_t n = 3000;
+        Stereo input = signal(n, 48000.0, 7), out32(n);
+        std::vector<double> in64[2] = {widened<double>(input.left), widened<double>(input.right)};
+        std::vector<double> out64[2] = {std::vector<double>(n), std::vector<double>(n)};
+        double* in64Channels[2] = {in64[0].data(), in64[1].data()};
+        double* out64Channels[2] = {out64[0].data(), out64[1].data()};
+        ASSERT_EQ(narrow.process(input.data(), out32.data(), n), CLAP_PROCESS_CONTINUE);
+        EXPECT_EQ(narrow.constantMask, 0u);
+        ASSERT_EQ(wide.processChannels(in64Channels, out64Channels, 2, n), CLAP_PROCESS_CONTINUE);
+        EXPECT_EQ(wide.constantMask, 0u);
+        int unrounded = 0, roundedEqual = 0;
+        double largest = 0;
+        for (uint32_t i = 0; i < n; ++i)
+            for (int c = 0; c < 2; ++c) {
+                const double x = out64[c][i];
+                const float y = (c == 0 ? out32.left : out32.right)[i];
+                unrounded += x != static_cast<float>(x);
+                roundedEqual += static_cast<float>(x) == y;
+                largest = std::max(largest, std::fabs(x - y));
+            }
+        EXPECT_GT(unrounded, int(n)) << factor;
+        if (factor == 0.0) {
+            EXPECT_EQ(roundedEqual, int(2 * n));
+        } else {
+            EXPECT_TRUE(roundedEqual < int(2 * n) && largest < 1e-5) << largest;
+        }
+    }
+}
+
+// The mono configuration: one channel in and out, the stereo plug-in's left output for
+// that channel on both sides, in 32 and 64-bit samples, at 1x and 4x, across a value's
+// frame and pieces longer than the scratch buffers. Chosen only while inactive.
+TEST(ClapPlugin, MonoIsTheStereoOutputOfIdenticalChannels) {
+    ClapLibrary library;
+    for (double factor : {0.0, 2.0}) {
+        ClapPlugin stereo(library), mono32(library), mono64(library);
+        const auto* configs = pluginExtension<clap_plugin_audio_ports_config_t>(mono32.plugin, CLAP_EXT_AUDIO_PORTS_CONFIG);
+        ASSERT_NE(configs, nullptr);
+        ASSERT_EQ(configs->count(mono32.plugin), 2u);
+        clap_audio_ports_config_t config{};
+        ASSERT_TRUE(configs->get(mono32.plugin, 1, &config));
+        EXPECT_EQ(std::string(config.name) + config.main_input_port_type + config.main_output_port_type,
+                  "Monomonomono");
+        EXPECT_EQ(config.id * 1000 + config.main_input_channel_count * 10 + config.main_output_channel_count, 1011u);
+        ASSERT_TRUE(configs->get(mono32.plugin, 0, &config));
+        EXPECT_EQ(config.main_output_channel_count + std::string(config.main_output_port_type).size(), 8u);
+        EXPECT_FALSE(configs->get(mono32.plugin, 2, &config));
+        for (ClapPlugin* p : {&mono32, &mono64}) ASSERT_TRUE(configs->select(p->plugin, 1));
+        const auto* ports = pluginExtension<clap_plugin_audio_ports_t>(mono32.plugin, CLAP_EXT_AUDIO_PORTS);
+        clap_audio_port_info_t port{};
+        ASSERT_TRUE(ports->get(mono32.plugin, 0, false, &port));
+        EXPECT_EQ(port.channel_count, 1u);
+        EXPECT_STREQ(port.port_type, "mono");
+        for (ClapPlugin* p : {&stereo, &mono32, &mono64}) {
+            for (clap_id i = 0; i < 8; ++i) p->set(i, hostValues[i]);
+            p->set(8, factor);
+            ASSERT_TRUE(p->activate(44100.0));
+        }
+        EXPECT_FALSE(configs->select(mono32.plugin, 0));  // active
+        EXPECT_FALSE(configs->select(mono32.plugin, 2));
+
+        const uint32_t n = 1500;
+        Stereo source = signal(n, 44100.0, 11);
+        Stereo both = twice(source.left), fromStereo(n);
+        std::vector<float> out32(n);
+        std::vector<double> in64 = widened<double>(source.left), out64(n), expected64(n);
+        float* in32Channel[1] = {source.left.data()};
+        float* out32Channel[1] = {out32.data()};
+        double* in64Channel[1] = {in64.data()};
+        double* out64Channel[1] = {out64.data()};
+        EventList events[3];
+        for (EventList& e : events) e.add(700, 0, 90.0);
+        ASSERT_EQ(stereo.process(both.data(), fromStereo.data(), n, &events[0]), CLAP_PROCESS_CONTINUE);
+        ASSERT_EQ(mono32.processChannels(in32Channel, out32Channel, 1, n, &events[1]), CLAP_PROCESS_CONTINUE);
+        ASSERT_EQ(mono64.processChannels(in64Channel, out64Channel, 1, n, &events[2]), CLAP_PROCESS_CONTINUE);
+        EXPECT_TRUE(out32 == fromStereo.left) << factor;
+        EXPECT_TRUE(fromStereo.right == fromStereo.left);
+        std::vector<float> rounded(out64.begin(), out64.end());
+        EXPECT_TRUE(factor != 0.0 || rounded == out32);
+        // A stereo buffer is refused by the mono instance only where a channel is missing.
+        EXPECT_EQ(mono32.process(both.data(), fromStereo.data(), 64), CLAP_PROCESS_CONTINUE);
+        EXPECT_EQ(stereo.processChannels(in32Channel, out32Channel, 1, 64), CLAP_PROCESS_ERROR);
     }
 }
 

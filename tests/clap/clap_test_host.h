@@ -51,11 +51,14 @@ struct SentEvent {
     double value;
 };
 
+// Refuses the first `refusals` events, as a full host list does.
 struct EventSink {
     std::vector<SentEvent> events;
+    int refusals = 0;
     clap_output_events_t list{this, [](const clap_output_events_t* l, const clap_event_header_t* e) {
         const auto* value = reinterpret_cast<const clap_event_param_value_t*>(e);
         const bool isValue = e->type == CLAP_EVENT_PARAM_VALUE;
+        if (static_cast<EventSink*>(l->ctx)->refusals-- > 0) return false;
         static_cast<EventSink*>(l->ctx)->events.push_back(
             {e->type, reinterpret_cast<const clap_event_param_gesture_t*>(e)->param_id, isValue ? value->value : 0.0});
         return true;
@@ -87,6 +90,7 @@ struct TestHost {
     int flushRequests = 0;
     int restartRequests = 0;
     int latencyChanges = 0;
+    std::vector<uint32_t> rescans;  // the flags of each params rescan
     bool offerTimers = true;
     clap_id timer = CLAP_INVALID_ID;
     uint32_t timerPeriod = 0;
@@ -97,7 +101,7 @@ struct TestHost {
 
     static TestHost& of(const clap_host_t* host) { return *static_cast<TestHost*>(host->host_data); }
     static const void* getExtension(const clap_host_t* host, const char* id) {
-        static const clap_host_params_t params{[](const clap_host_t*, uint32_t) {},
+        static const clap_host_params_t params{[](const clap_host_t* h, uint32_t flags) { of(h).rescans.push_back(flags); },
                                                [](const clap_host_t*, clap_id, uint32_t) {},
                                                [](const clap_host_t* h) { ++of(h).flushRequests; }};
         static const clap_host_timer_support_t timers{
@@ -153,19 +157,34 @@ struct ClapPlugin {
     uint32_t latency() { return pluginExtension<clap_plugin_latency_t>(plugin, CLAP_EXT_LATENCY)->get(plugin); }
     clap_process_status process(float* const* in, float* const* out, uint32_t frames,
                                 EventList* events = nullptr, EventSink* sink = nullptr) {
-        float* inputs[2] = {in ? in[0] : nullptr, in ? in[1] : nullptr};
-        float* outputs[2] = {out ? out[0] : nullptr, out ? out[1] : nullptr};
-        clap_audio_buffer_t input{inputs, nullptr, 2, 0, 0}, output{outputs, nullptr, 2, 0, 0};
+        return processChannels(in, out, 2, frames, events, sink);
+    }
+    // 32 or 64-bit samples (data32 or data64) on ports of `channels` channels; the output's
+    // constant_mask starts all set, and is left where the plug-in puts it.
+    uint64_t constantMask = 0;
+    template <class Sample>
+    clap_process_status processChannels(Sample* const* in, Sample* const* out, uint32_t channels,
+                                        uint32_t frames, EventList* events = nullptr, EventSink* sink = nullptr) {
+        Sample* inputs[2] = {in ? in[0] : nullptr, in && channels > 1 ? in[1] : nullptr};
+        Sample* outputs[2] = {out ? out[0] : nullptr, out && channels > 1 ? out[1] : nullptr};
+        clap_audio_buffer_t input{nullptr, nullptr, channels, 0, 0}, output{nullptr, nullptr, channels, 0, ~0ull};
+        if constexpr (sizeof(Sample) == sizeof(double))
+            input.data64 = inputs, output.data64 = outputs;
+        else
+            input.data32 = inputs, output.data32 = outputs;
         EventList none;
         EventSink ignored;
         clap_process_t block{-1, frames, nullptr, &input, &output, 1, 1,
                              &(events ? events : &none)->list, &(sink ? sink : &ignored)->list};
-        return plugin->process(plugin, &block);
+        const clap_process_status status = plugin->process(plugin, &block);
+        constantMask = output.constant_mask;
+        return status;
     }
     // params.flush with these events (or none): what the plug-in sends back.
-    std::vector<SentEvent> flush(EventList* events = nullptr) {
+    std::vector<SentEvent> flush(EventList* events = nullptr, int refusals = 0) {
         EventList none;
         EventSink sink;
+        sink.refusals = refusals;
         params->flush(plugin, &(events ? events : &none)->list, &sink.list);
         return sink.events;
     }
