@@ -358,9 +358,9 @@ TEST(ClapPlugin, StateLoadsTellTheHostAndLaterStatesLoadWhatTheyKnow) {
     EXPECT_EQ(p.host.rescans.size(), 2u);
 
     later[8] = 7;  // fewer than ours: refused
-    fromLater = ByteStream{};
-    fromLater.bytes = later;
-    EXPECT_FALSE(p.state->load(p.plugin, &fromLater.in));
+    ByteStream fewer;
+    fewer.bytes = later;
+    EXPECT_FALSE(p.state->load(p.plugin, &fewer.in));
     EXPECT_EQ(p.host.rescans.size(), 2u);
 }
 
