@@ -1,0 +1,57 @@
+// The bypass probe: a 1 kHz sine at -6 dBFS (the right channel a third of a cycle later) at
+// 48 kHz, processed for half a second, bypassed at a block boundary for a quarter, processed
+// again. A click shows as a sample-to-sample step larger than the steady signal's: each
+// ratio is the largest step in the 20 ms after a switch over the largest step of the
+// steady signals around it (the processed one before bypass, the bypassed one before the
+// way back).
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+struct BypassProbe {
+    static constexpr double rate = 48000.0;
+    static constexpr uint32_t block = 256, onAt = 94 * block, offAt = 141 * block, frames = 188 * block;
+    static constexpr uint32_t window = 960;  // 20 ms
+    static constexpr uint32_t fadeFrames = 480;  // 10 ms: from here on bypass is the input alone
+
+    std::vector<float> in[2], out[2];
+
+    // process(in, out, frames, bypassed): one block in the format's own host.
+    template <typename Process>
+    explicit BypassProbe(Process process) {
+        for (int c = 0; c < 2; ++c) {
+            in[c].resize(frames), out[c].resize(frames);
+            for (uint32_t i = 0; i < frames; ++i)
+                in[c][i] = static_cast<float>(0.5 * std::sin(2.0 * M_PI * (1000.0 * i / rate + c / 3.0)));
+        }
+        for (uint32_t at = 0; at < frames; at += block) {
+            const float* blockIn[2] = {&in[0][at], &in[1][at]};
+            float* blockOut[2] = {&out[0][at], &out[1][at]};
+            process(blockIn, blockOut, block, at >= onAt && at < offAt);
+        }
+    }
+
+    double largestStep(uint32_t from, uint32_t to) const {
+        double largest = 0.0;
+        for (const auto& channel : out)
+            for (uint32_t i = from; i < to; ++i)
+                largest = std::max(largest, std::fabs(double(channel[i]) - double(channel[i - 1])));
+        return largest;
+    }
+    double steadyStep() const {
+        return std::max(largestStep(onAt - window, onAt), largestStep(offAt - window, offAt));
+    }
+    double ratioOn() const { return largestStep(onAt, onAt + window) / steadyStep(); }
+    double ratioOff() const { return largestStep(offAt, offAt + window) / steadyStep(); }
+
+    // Frames of the bypassed stretch after the fade that are not the input `latency` frames back.
+    uint32_t notTheDelayedInput(uint32_t latency) const {
+        uint32_t count = 0;
+        for (int c = 0; c < 2; ++c)
+            for (uint32_t i = onAt + fadeFrames; i < offAt; ++i) count += out[c][i] != in[c][i - latency];
+        return count;
+    }
+};

@@ -1,0 +1,55 @@
+// The Bypass parameter in the tests' VST 3 host: switching it fades between the processed
+// signal and the input without a click, both ways, and it takes effect at its point's offset.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "support/bypass_probe.h"
+#include "vst3_test_host.h"
+
+namespace {
+
+constexpr ParamID bypassId = 7;
+
+TEST(Vst3Bypass, SwitchingDoesNotClickAndEndsInTheInput) {
+    Vst3Module module;
+    Vst3Instance plugin(module, BypassProbe::rate);
+    bool wasBypassed = false;
+    const BypassProbe probe([&](const float* const* in, float* const* out, uint32_t frames, bool bypassed) {
+        for (int c = 0; c < 2; ++c) std::copy(in[c], in[c] + frames, out[c]);
+        ParameterChanges change{{bypassId, {{0, bypassed ? 1.0 : 0.0}}}};
+        plugin.process(out[0], out[1], static_cast<int32_t>(frames), bypassed != wasBypassed ? &change : nullptr);
+        wasBypassed = bypassed;
+    });
+    std::printf("VST 3: bypass on %.3f, off %.3f\n", probe.ratioOn(), probe.ratioOff());
+    EXPECT_LE(probe.ratioOn(), 1.1);
+    EXPECT_LE(probe.ratioOff(), 1.1);
+    EXPECT_EQ(probe.notTheDelayedInput(0), 0u);
+}
+
+// Bypass on at offset 1000 and off at 3000 of one block, against the same block without.
+TEST(Vst3Bypass, ChangesInsideABlockTakeEffectAtTheirOffset) {
+    Vst3Module module;
+    Vst3Instance switched(module, 48000.0), steady(module, 48000.0);
+    std::vector<float> in[2], out[2][2];
+    for (int c = 0; c < 2; ++c) {
+        in[c].resize(4096);
+        for (uint32_t i = 0; i < 4096; ++i) in[c][i] = static_cast<float>(0.5 * std::sin(0.13 * i + c));
+    }
+    ParameterChanges changes{{bypassId, {{1000, 1.0}, {3000, 0.0}}}};
+    for (int k = 0; k < 2; ++k) {
+        out[k][0] = in[0], out[k][1] = in[1];
+        (k ? steady : switched).process(out[k][0].data(), out[k][1].data(), 4096, k ? nullptr : &changes);
+    }
+    for (int c = 0; c < 2; ++c) {
+        for (uint32_t i = 0; i < 1000; ++i) ASSERT_EQ(out[0][c][i], out[1][c][i]) << i;
+        EXPECT_NE(out[0][c][1000], out[1][c][1000]);
+        EXPECT_NE(out[0][c][1000], in[c][1000]);
+        for (uint32_t i = 1000 + BypassProbe::fadeFrames; i < 3000; ++i) ASSERT_EQ(out[0][c][i], in[c][i]) << i;
+        EXPECT_NE(out[0][c][3000], in[c][3000]);
+    }
+}
+
+}  // namespace
