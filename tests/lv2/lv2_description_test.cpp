@@ -93,4 +93,18 @@ TEST(Lv2Description, LicenceIsInTheBundleAndUnitsAreTheVstLabels) {
     closeEffect(effect);
 }
 
+TEST(Lv2Description, UiIsFixedInSizeAndOffersTouch) {
+    ASSERT_NE(lv2.plugin, nullptr);
+    LilvUIs* uis = lilv_plugin_get_uis(lv2.plugin);
+    ASSERT_EQ(lilv_uis_size(uis), 1u);
+    const LilvNode* ui = lilv_ui_get_uri(lilv_uis_get(uis, lilv_uis_begin(uis)));
+    const std::string optional = in(lv2Core, "optionalFeature"), required = in(lv2Core, "requiredFeature");
+    for (const char* feature : {"fixedSize", "touch", "resize"}) {
+        const std::string uri = in("http://lv2plug.in/ns/extensions/ui#", feature);
+        EXPECT_TRUE(lv2.ask(ui, optional.c_str(), uri.c_str())) << feature;
+        EXPECT_FALSE(lv2.ask(ui, required.c_str(), uri.c_str())) << feature;
+    }
+    lilv_uis_free(uis);
+}
+
 }  // namespace
