@@ -6,6 +6,8 @@
 // way back).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -53,5 +55,27 @@ struct BypassProbe {
         for (int c = 0; c < 2; ++c)
             for (uint32_t i = onAt + fadeFrames; i < offAt; ++i) count += out[c][i] != in[c][i - latency];
         return count;
+    }
+};
+
+// Bypass on at frame 1000 and off at 3000 of one block of a sine, against the same block
+// without the changes: the same output up to the first, the fade from there, then the input
+// until the second, where the fade back begins.
+struct BypassInsideABlock {
+    static constexpr uint32_t frames = 4096, onAt = 1000, offAt = 3000;
+    std::vector<float> in[2];
+
+    BypassInsideABlock() {
+        for (int c = 0; c < 2; ++c)
+            for (uint32_t i = 0; i < frames; ++i) in[c].push_back(static_cast<float>(0.5 * std::sin(0.13 * i + c)));
+    }
+    void expectTakenAtTheirFrames(const std::vector<float> (&switched)[2], const std::vector<float> (&steady)[2]) const {
+        for (int c = 0; c < 2; ++c) {
+            for (uint32_t i = 0; i < onAt; ++i) ASSERT_EQ(switched[c][i], steady[c][i]) << i;
+            EXPECT_NE(switched[c][onAt], steady[c][onAt]);
+            EXPECT_NE(switched[c][onAt], in[c][onAt]);
+            for (uint32_t i = onAt + BypassProbe::fadeFrames; i < offAt; ++i) ASSERT_EQ(switched[c][i], in[c][i]) << i;
+            EXPECT_NE(switched[c][offAt], in[c][offAt]);
+        }
     }
 };
