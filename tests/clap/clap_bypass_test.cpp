@@ -2,7 +2,6 @@
 // signal and the input without a click, both ways, and it takes effect at its event's frame.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <vector>
 
 #include "clap/clap_test_host.h"
@@ -23,10 +22,7 @@ TEST(ClapBypass, SwitchingDoesNotClickAndEndsInTheInput) {
         wasBypassed = bypassed;
         p.process(const_cast<float* const*>(in), out, frames, &events);
     });
-    std::printf("CLAP: bypass on %.3f, off %.3f\n", probe.ratioOn(), probe.ratioOff());
-    EXPECT_LE(probe.ratioOn(), 1.1);
-    EXPECT_LE(probe.ratioOff(), 1.1);
-    EXPECT_EQ(probe.notTheDelayedInput(0), 0u);
+    probe.expectClickFree("CLAP", 0);
 }
 
 TEST(ClapBypass, ChangesInsideABlockTakeEffectAtTheirFrame) {

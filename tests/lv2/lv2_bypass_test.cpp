@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
 
-#include <cstdio>
 
 #include "engine/oversampling.h"
 #include "support/bypass_probe.h"
@@ -34,11 +33,8 @@ TEST_P(Lv2Bypass, SwitchingTheEnablePortDoesNotClick) {
         }
         lilv_instance_run(instance, frames);
     });
-    std::printf("LV2 at %gx: bypass on %.3f, off %.3f\n", GetParam(), probe.ratioOn(), probe.ratioOff());
-    EXPECT_LE(probe.ratioOn(), 1.1);
-    EXPECT_LE(probe.ratioOff(), 1.1);
     EXPECT_EQ(latency, static_cast<float>(oversamplingLatency(static_cast<int>(GetParam()))));
-    EXPECT_EQ(probe.notTheDelayedInput(static_cast<uint32_t>(latency)), 0u);
+    probe.expectClickFree(GetParam() == 1.0f ? "LV2 at 1x" : "LV2 at 8x", static_cast<uint32_t>(latency));
     lilv_instance_deactivate(instance);
     lilv_instance_free(instance);
     lilv_node_free(uri);

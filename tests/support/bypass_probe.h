@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 struct BypassProbe {
@@ -48,6 +49,15 @@ struct BypassProbe {
     }
     double ratioOn() const { return largestStep(onAt, onAt + window) / steadyStep(); }
     double ratioOff() const { return largestStep(offAt, offAt + window) / steadyStep(); }
+
+    // Both ratios at most 1.1, printed, and the bypassed stretch after the fade the input
+    // `latency` frames back.
+    void expectClickFree(const char* host, uint32_t latency) const {
+        std::printf("%s: bypass on %.3f, off %.3f\n", host, ratioOn(), ratioOff());
+        EXPECT_LE(ratioOn(), 1.1);
+        EXPECT_LE(ratioOff(), 1.1);
+        EXPECT_EQ(notTheDelayedInput(latency), 0u);
+    }
 
     // Frames of the bypassed stretch after the fade that are not the input `latency` frames back.
     uint32_t notTheDelayedInput(uint32_t latency) const {
