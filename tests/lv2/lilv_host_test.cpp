@@ -3,11 +3,15 @@
 // 96 kHz, through parameter changes, in-place buffers and odd host habits.
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
+#include <lv2/ui/ui.h>
+#include <lv2/units/units.h>
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <limits>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -167,6 +171,45 @@ TEST(Lv2Bundle, PortsAndVersionAreTheVstLibrarys) {
         lilv_node_free(portName);
     }
     closeEffect(effect);
+}
+
+// Beyond the ranges: the ports added later are optional, Oversampling is expensive, heard and
+// not automatic, the licence is in the bundle, units are the VST 2.4 labels, and the UI is
+// fixed in size and offers touch.
+TEST(Lv2Bundle, DescriptionTellsHostsWhatTheyActOn) {
+    using Node = std::unique_ptr<LilvNode, void (*)(LilvNode*)>;
+    auto uri = [](const std::string& text) { return Node(lilv_new_uri(lv2.world, text.c_str()), lilv_node_free); };
+    auto portHas = [&](uint32_t index, const std::string& property) {
+        return lilv_port_has_property(lv2.plugin, lilv_plugin_get_port_by_index(lv2.plugin, index), uri(property).get());
+    };
+    for (uint32_t i = 0; i < 14; ++i) EXPECT_EQ(portHas(i, LV2_CORE__connectionOptional), i >= 12) << i;
+    for (const char* property : {"expensive", "causesArtifacts", "notAutomatic"})
+        EXPECT_TRUE(portHas(12, std::string("http://lv2plug.in/ns/ext/port-props#") + property)) << property;
+    const Node licence(lilv_world_get(lv2.world, lilv_plugin_get_uri(lv2.plugin),
+                                      uri("http://usefulinc.com/ns/doap#license").get(), nullptr), lilv_node_free);
+    char* path = lilv_file_uri_parse(lilv_node_as_uri(licence.get()), nullptr);
+    EXPECT_TRUE(std::ifstream(path).good()) << path;
+    lilv_free(path);
+    PluginLibrary library;
+    AEffect* effect = library.create();
+    const Node unit = uri(LV2_UNITS__unit), symbol = uri(LV2_UNITS__symbol), pc = uri(LV2_UNITS__pc), db = uri(LV2_UNITS__db);
+    for (int32_t i = 0; i < 8; ++i) {
+        char label[16] = {};
+        dispatch(effect, effGetParamLabel, i, 0, label);
+        LilvNodes* units = lilv_port_get_value(lv2.plugin, lilv_plugin_get_port_by_index(lv2.plugin, i), unit.get());
+        const LilvNode* found = units ? lilv_nodes_get_first(units) : nullptr;
+        const Node shown(found ? lilv_world_get(lv2.world, found, symbol.get(), nullptr) : nullptr, lilv_node_free);
+        const std::string known = !found ? "" : lilv_node_equals(found, pc.get()) ? "%" : lilv_node_equals(found, db.get()) ? "dB"
+                                  : shown ? lilv_node_as_string(shown.get()) : "?";
+        EXPECT_EQ(known, label) << i;
+        lilv_nodes_free(units);
+    }
+    closeEffect(effect);
+    LilvUIs* uis = lilv_plugin_get_uis(lv2.plugin);
+    const LilvNode* ui = lilv_ui_get_uri(lilv_uis_get(uis, lilv_uis_begin(uis)));
+    for (const char* feature : {LV2_UI__fixedSize, LV2_UI__touch, LV2_UI__resize})
+        EXPECT_TRUE(lilv_world_ask(lv2.world, ui, uri(LV2_CORE__optionalFeature).get(), uri(feature).get())) << feature;
+    lilv_uis_free(uis);
 }
 
 class Lv2AtRate : public testing::TestWithParam<double> {};
