@@ -25,8 +25,8 @@ TEST_P(Lv2Bypass, SwitchingTheEnablePortDoesNotClick) {
     lilv_instance_connect_port(instance, 12, &controls[12]);
     lilv_instance_connect_port(instance, 13, &latency);
     lilv_instance_activate(instance);
-    const BypassProbe probe([&](const float* const* in, float* const* out, uint32_t frames, bool bypassed) {
-        controls[7] = bypassed ? 0.0f : 1.0f;
+    const BypassProbe probe([&](const float* const* in, float* const* out, uint32_t frames, int32_t switchAt, bool bypassed) {
+        if (switchAt == 0) controls[7] = bypassed ? 0.0f : 1.0f;
         for (uint32_t c = 0; c < 2; ++c) {
             lilv_instance_connect_port(instance, 8 + c, const_cast<float*>(in[c]));
             lilv_instance_connect_port(instance, 10 + c, out[c]);

@@ -16,24 +16,28 @@
 
 struct BypassProbe {
     static constexpr double rate = 48000.0;
-    static constexpr uint32_t block = 256, onAt = 94 * block, offAt = 141 * block, frames = 188 * block;
+    static constexpr uint32_t onAt = 94 * 256, offAt = 141 * 256, frames = 188 * 256;
     static constexpr uint32_t window = 960;  // 20 ms
     static constexpr uint32_t fadeFrames = 480;  // 10 ms: from here on bypass is the input alone
 
     std::vector<float> in[2], out[2];
 
-    // process(in, out, frames, bypassed): one block in the format's own host.
+    // process(in, out, frames, switchAt, bypassed): one block in the format's own host, with
+    // the switch to `bypassed` at frame switchAt of the block (-1: none). Blocks of 256 switch
+    // at their boundaries; other sizes inside a block.
     template <typename Process>
-    explicit BypassProbe(Process process) {
+    explicit BypassProbe(Process process, uint32_t block = 256) {
         for (int c = 0; c < 2; ++c) {
             in[c].resize(frames), out[c].resize(frames);
             for (uint32_t i = 0; i < frames; ++i)
                 in[c][i] = static_cast<float>(0.5 * std::sin(2.0 * M_PI * (1000.0 * i / rate + c / 3.0)));
         }
         for (uint32_t at = 0; at < frames; at += block) {
+            const uint32_t n = std::min(block, frames - at);
             const float* blockIn[2] = {&in[0][at], &in[1][at]};
             float* blockOut[2] = {&out[0][at], &out[1][at]};
-            process(blockIn, blockOut, block, at >= onAt && at < offAt);
+            const bool on = onAt >= at && onAt < at + n, off = offAt >= at && offAt < at + n;
+            process(blockIn, blockOut, n, on ? int32_t(onAt - at) : off ? int32_t(offAt - at) : -1, on);
         }
     }
 
@@ -65,27 +69,5 @@ struct BypassProbe {
         for (int c = 0; c < 2; ++c)
             for (uint32_t i = onAt + fadeFrames; i < offAt; ++i) count += out[c][i] != in[c][i - latency];
         return count;
-    }
-};
-
-// Bypass on at frame 1000 and off at 3000 of one block of a sine, against the same block
-// without the changes: the same output up to the first, the fade from there, then the input
-// until the second, where the fade back begins.
-struct BypassInsideABlock {
-    static constexpr uint32_t frames = 4096, onAt = 1000, offAt = 3000;
-    std::vector<float> in[2];
-
-    BypassInsideABlock() {
-        for (int c = 0; c < 2; ++c)
-            for (uint32_t i = 0; i < frames; ++i) in[c].push_back(static_cast<float>(0.5 * std::sin(0.13 * i + c)));
-    }
-    void expectTakenAtTheirFrames(const std::vector<float> (&switched)[2], const std::vector<float> (&steady)[2]) const {
-        for (int c = 0; c < 2; ++c) {
-            for (uint32_t i = 0; i < onAt; ++i) ASSERT_EQ(switched[c][i], steady[c][i]) << i;
-            EXPECT_NE(switched[c][onAt], steady[c][onAt]);
-            EXPECT_NE(switched[c][onAt], in[c][onAt]);
-            for (uint32_t i = onAt + BypassProbe::fadeFrames; i < offAt; ++i) ASSERT_EQ(switched[c][i], in[c][i]) << i;
-            EXPECT_NE(switched[c][offAt], in[c][offAt]);
-        }
     }
 };
