@@ -18,6 +18,7 @@
 #include "engine/oversampling.h"
 #include "lv2/lv2_instance.h"
 #include "robustness/engine_inspection.h"
+#include "support/bypass_probe.h"
 #include "support/noise.h"
 #include "support/plugin_library.h"
 #include "support/test_signal.h"
@@ -59,7 +60,7 @@ constexpr size_t totalFrames = 6839;
 using Stereo = std::vector<float>[2];
 
 // The steps with the enable port on and the VST 2.4 Bypass off throughout: a bypass change
-// fades in the LV2 plug-in (lv2_bypass_test.cpp) where the VST 2.4 library switches.
+// fades in the LV2 plug-in (Lv2Bypass below) where the VST 2.4 library switches.
 std::vector<Step> processedThroughout() {
     std::vector<Step> processed = steps;
     for (Step& step : processed) step.ports[7] = 1.0f, step.vst[7] = 0.0f;
@@ -315,6 +316,31 @@ TEST(Lv2Oversampling, LatencyPortIsTheDelayOfBypassAndDryAtEveryFactor) {
             lilv_instance_deactivate(instance);
             lilv_instance_free(instance);
         }
+}
+
+// Switching the enable port fades without a click, both ways, at 1x and 8x, and the bypassed
+// output is then the input delayed by the latency.
+TEST(Lv2Bypass, SwitchingTheEnablePortDoesNotClick) {
+    for (float factor : {1.0f, 8.0f}) {
+        LilvInstance* instance = lilv_plugin_instantiate(lv2.plugin, BypassProbe::rate, nullptr);
+        float controls[14], latency = 0.0f;
+        lilv_plugin_get_port_ranges_float(lv2.plugin, nullptr, nullptr, controls);
+        controls[12] = factor;
+        controls[13] = 0.0f;
+        for (uint32_t i = 0; i < 14; ++i) lilv_instance_connect_port(instance, i, i == 13 ? &latency : &controls[i]);
+        lilv_instance_activate(instance);
+        const BypassProbe probe([&](const float* const* in, float* const* out, uint32_t frames, int32_t switchAt, bool bypassed) {
+            if (switchAt == 0) controls[7] = bypassed ? 0.0f : 1.0f;
+            for (uint32_t c = 0; c < 2; ++c) {
+                lilv_instance_connect_port(instance, 8 + c, const_cast<float*>(in[c]));
+                lilv_instance_connect_port(instance, 10 + c, out[c]);
+            }
+            lilv_instance_run(instance, frames);
+        });
+        probe.expectClickFree(factor == 1.0f ? "LV2 at 1x" : "LV2 at 8x", static_cast<uint32_t>(latency));
+        lilv_instance_deactivate(instance);
+        lilv_instance_free(instance);
+    }
 }
 
 TEST(Lv2OddHost, ZeroFramesWildInputAndRatesStayBounded) {
