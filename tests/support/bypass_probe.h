@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "engine/circle.h"
+
 struct BypassProbe {
     static constexpr double rate = 48000.0;
     static constexpr uint32_t onAt = 94 * 256, offAt = 141 * 256, frames = 188 * 256;
@@ -30,7 +32,7 @@ struct BypassProbe {
         for (int c = 0; c < 2; ++c) {
             in[c].resize(frames), out[c].resize(frames);
             for (uint32_t i = 0; i < frames; ++i)
-                in[c][i] = static_cast<float>(0.5 * std::sin(2.0 * M_PI * (1000.0 * i / rate + c / 3.0)));
+                in[c][i] = static_cast<float>(0.5 * std::sin(circle::twoPi * (1000.0 * i / rate + c / 3.0)));
         }
         for (uint32_t at = 0; at < frames; at += block) {
             const uint32_t n = std::min(block, frames - at);
