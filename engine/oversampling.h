@@ -61,8 +61,9 @@ struct Oversampler {
 // Designs the stages; factor 1, no history. Runs once, at instantiation.
 void oversamplerSetup(Oversampler& oversampler);
 
-// Clears the resamplers' and the delays' history and settles the bypass fade (the engine's
-// own history is left to its owner).
+// Clears the resamplers' and the delays' history and forgets the bypass fade, so that the
+// next block takes its bypass decision without one (the engine's own history is left to its
+// owner).
 void resetOversamplerHistory(Oversampler& oversampler);
 
 // Clears the engine's and the oversampler's history: what an activation or reset does.
