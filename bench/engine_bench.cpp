@@ -3,7 +3,9 @@
 // ratio to the literal path printed at the end; then 1, 16 and 64 instances processed in
 // turn (cost per frame per instance: what the caches do to many instances) and the bytes
 // each instance's engine holds; then every kernel oversampled at 1x, 2x, 4x and 8x on white
-// noise in 512-frame blocks, with each factor's cost over the same kernel's at 1x.
+// noise in 512-frame blocks, with each factor's cost over the same kernel's at 1x; then the
+// cost of a bypassed instance of the LV2, CLAP and VST 3 engine at each factor, over the
+// processed instance's.
 //
 //   velmora-bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 //   velmora-bench --benchmark_filter=oversampling --benchmark_repetitions=9
@@ -99,8 +101,8 @@ void runBlocks(benchmark::State& state, BlockPath path, double rate, int32_t blo
 }
 
 // A kernel, its filter runs included, at an oversampling factor, on white noise at -6 dBFS
-// peak, 44.1 kHz, blocks of 512 frames.
-void runOversampled(benchmark::State& state, const BlockKernel& kernel, int factor) {
+// peak, 44.1 kHz, blocks of 512 frames; processed or, after its fade, bypassed.
+void runOversampled(benchmark::State& state, const BlockKernel& kernel, int factor, bool bypassed = false) {
     constexpr double rate = 44100.0;
     constexpr int32_t block = 512;
     std::vector<float> left(signalFrames), right(signalFrames), outLeft(block), outRight(block);
@@ -114,7 +116,8 @@ void runOversampled(benchmark::State& state, const BlockKernel& kernel, int fact
     oversamplerSetup(*oversampler);
     setOversamplingFactor(*oversampler, *engine, factor, rate);
     oversampler->firRun = kernel.stereoFirRun;
-    const BlockSettings settings = settingsFor(false);
+    BlockSettings settings = settingsFor(false);
+    settings.parameters[parameterBypass] = bypassed ? 1.0f : 0.0f;
     float* outputs[2] = {outLeft.data(), outRight.data()};
     int32_t position = 0;
     for (auto _ : state) {
@@ -198,6 +201,16 @@ public:
             }
             std::printf("\n");
         }
+        std::printf("\nbypassed (LV2, CLAP, VST 3), %s kernel: ns per frame, in brackets the times\n"
+                    "the processed instance's\n", chosenBlockKernel().name);
+        for (const char* factor : {"1x", "2x", "4x", "8x"}) {
+            const auto processed = results_.find("oversampling/" + std::string(chosenBlockKernel().name) + "/" + factor);
+            const auto bypassed = results_.find(std::string("bypassed/") + factor);
+            if (processed == results_.end() || bypassed == results_.end()) continue;
+            std::printf("%-8s", factor);
+            printCell(bypassed->second.nsPerFrame, bypassed->second.nsPerFrame / processed->second.nsPerFrame);
+            std::printf("\n");
+        }
     }
 
     std::vector<std::string> kernels_;
@@ -266,6 +279,10 @@ int main(int argc, char** argv) {
                 benchmark::RegisterBenchmark(
                     ("oversampling/" + std::string(kernel->name) + "/" + std::to_string(factor) + "x").c_str(),
                     [kernel, factor](benchmark::State& state) { runOversampled(state, *kernel, factor); });
+    for (const int factor : {1, 2, 4, 8})
+        benchmark::RegisterBenchmark(("bypassed/" + std::to_string(factor) + "x").c_str(), [factor](benchmark::State& state) {
+            runOversampled(state, chosenBlockKernel(), factor, true);
+        });
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -10,13 +10,23 @@ PanelValues panelValues(const EditorView& view) {
     return values;
 }
 
+void beginEdit(const EditorView& view, int32_t index) {
+    if (view.beginEdit) view.beginEdit(view.context, index);
+}
+
+void endEdit(const EditorView& view, int32_t index) {
+    if (view.endEdit) view.endEdit(view.context, index);
+}
+
 bool pressAt(const EditorView& view, int32_t x, int32_t y) {
     const int knob = hitKnob(x, y);
     if (knob < 0) return false;
+    endDrag(view);  // a press without the last one's release
     EditorDrag& drag = *view.drag;
     drag.index = knobTable[knob].parameter;
     drag.startY = y;
     drag.startValue = view.readParameter(view.context, drag.index);
+    beginEdit(view, drag.index);
     return true;
 }
 
@@ -29,7 +39,12 @@ bool dragTo(const EditorView& view, int32_t y) {
     return true;
 }
 
-void endDrag(const EditorView& view) { view.drag->index = -1; }
+void endDrag(const EditorView& view) {
+    if (!dragging(view)) return;
+    const int32_t index = view.drag->index;
+    view.drag->index = -1;
+    endEdit(view, index);
+}
 
 void advanceAnimation(const EditorView& view) {
     float phase = *view.animationPhase + 0.04f;

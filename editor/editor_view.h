@@ -34,13 +34,22 @@ struct EditorView {
     // Optional (may be null): the window system destroyed this window; the owner forgets
     // it if it is still the one it shows.
     void (*windowGone)(void* context, void* window);
+    // Optional (may be null): a gesture on a parameter begins (a knob grabbed) and ends (let
+    // go); its changes come in between. Hosts that record touch automation hear of both.
+    void (*beginEdit)(void* context, int32_t index) = nullptr;
+    void (*endEdit)(void* context, int32_t index) = nullptr;
 };
 
 PanelValues panelValues(const EditorView& view);
-// Starts a drag when the point is on a knob; true when it did.
+// Every gesture brackets its changes with these, once each, whatever the input that makes
+// it (a drag begins with the press and ends with endDrag).
+void beginEdit(const EditorView& view, int32_t index);
+void endEdit(const EditorView& view, int32_t index);
+// Starts a drag when the point is on a knob, and with it the edit; true when it did.
 bool pressAt(const EditorView& view, int32_t x, int32_t y);
 // Continues a drag to the given y; true when a value was written.
 bool dragTo(const EditorView& view, int32_t y);
+// Ends the drag, and its edit, if there is one.
 void endDrag(const EditorView& view);
 bool dragging(const EditorView& view);
 // The idle step of the glow's phase: 0.04 radians, wrapped at 6.283185.

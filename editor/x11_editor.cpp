@@ -8,6 +8,7 @@
 #include <bit>
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 #include "editor/cairo_painter.h"
 
@@ -44,6 +45,8 @@ struct X11Editor {
     bool framePainted = false;
     EditorView view{};
     std::atomic<bool> dirty{true};
+    bool exposed = false;  // the whole panel is to be shown again
+    bool covered = false;  // fully, by other windows
     bool alive = false;
     int xErrors = 0;  // caused on this editor's connection
 };
@@ -137,7 +140,7 @@ bool createWindow(X11Editor& editor, Window parent) {
     attributes.bit_gravity = NorthWestGravity;
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask |
                             ButtonMotionMask | EnterWindowMask | LeaveWindowMask |
-                            StructureNotifyMask;
+                            StructureNotifyMask | VisibilityChangeMask;
     editor.window = XCreateWindow(
         display, parent, 0, 0, panelWidth, panelHeight, 0, 24, InputOutput, visual.visual,
         CWBackPixmap | CWBorderPixel | CWColormap | CWBitGravity | CWEventMask, &attributes);
@@ -250,11 +253,14 @@ bool viewable(const X11Editor& editor) {
            attributes.map_state == IsViewable;
 }
 
-void handleEvent(X11Editor& editor, const XEvent& event, bool& exposed) {
+void handleEvent(X11Editor& editor, const XEvent& event) {
     const EditorView& view = editor.view;
     switch (event.type) {
     case Expose:
-        exposed = true;
+        editor.exposed = true;
+        break;
+    case VisibilityNotify:
+        editor.covered = event.xvisibility.state == VisibilityFullyObscured;
         break;
     case ButtonPress:
         if (event.xbutton.button == Button1) pressAt(view, event.xbutton.x, event.xbutton.y);
@@ -340,22 +346,39 @@ void closeX11Editor(X11Editor* editor) {
     if (openEditors == 0) releasePanelFonts();
 }
 
+namespace {
+
+void takeEvents(X11Editor& editor) {
+    while (editor.alive && XPending(editor.display)) {
+        XEvent event;
+        XNextEvent(editor.display, &event);
+        handleEvent(editor, event);
+    }
+}
+
+}  // namespace
+
 void pumpX11Editor(X11Editor* editor) {
     if (!editor || !editor->alive) return;
     const int errorsBefore = editor->xErrors;
-    bool exposed = false;
-    while (editor->alive && XPending(editor->display)) {
-        XEvent event;
-        XNextEvent(editor->display, &event);
-        handleEvent(*editor, event, exposed);
-    }
+    takeEvents(*editor);
     if (!editor->alive) return;
     if (editor->dirty.exchange(false, std::memory_order_relaxed)) paint(*editor);
-    if (exposed) present(*editor, wholePanel);
+    if (std::exchange(editor->exposed, false)) present(*editor, wholePanel);
     // An error on the editor's own connection (its window taken away under it) ends the
     // editor; the next idle finds it gone.
     if (editor->xErrors != errorsBefore) editor->alive = false;
     XFlush(editor->display);
+}
+
+bool x11EditorVisible(X11Editor* editor) {
+    if (!editor || !editor->alive) return false;
+    const int errorsBefore = editor->xErrors;
+    takeEvents(*editor);
+    const bool visible = editor->alive && !editor->covered && viewable(*editor);
+    if (editor->xErrors != errorsBefore) editor->alive = false;
+    if (!visible) editor->exposed = true;
+    return visible && editor->alive;
 }
 
 void invalidateX11Editor(X11Editor* editor) {

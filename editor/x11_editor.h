@@ -24,6 +24,11 @@ void closeX11Editor(X11Editor* editor);
 // thread that opened the editor.
 void pumpX11Editor(X11Editor* editor);
 
+// Handles every pending event, paints nothing, and tells whether the window can be seen:
+// mapped, with every ancestor, and not fully covered. After it could not, the next pump
+// shows the whole panel again. One round trip to the server.
+bool x11EditorVisible(X11Editor* editor);
+
 // Asks for a repaint at the next pump. Only sets a flag, so any thread may call it.
 void invalidateX11Editor(X11Editor* editor);
 

@@ -1,5 +1,6 @@
 #include "engine/oversampling.h"
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -77,6 +78,7 @@ void resetOversamplerHistory(Oversampler& oversampler) {
     for (HalfRateStage& stage : oversampler.stages) halfRateStageClear(stage);
     std::memset(oversampler.dryDelay, 0, sizeof oversampler.dryDelay);
     oversampler.dryPosition = 0;
+    oversampler.bypassFade = BypassFade{};
 }
 
 void resetOversampledHistory(Oversampler& oversampler, EngineState& engine) {
@@ -110,18 +112,13 @@ Sample (&samplesOf(Oversampler::KernelSamples& samples))[2][maxOversamplingFacto
         return samples.wide;
 }
 
+// The wet path of one chunk already read by readChunk, at the oversampled rate, with the
+// delayed dry share of Mix added after the way down.
 template <class Sample, class Path>
-void processOversampled(Path path, Oversampler& o, EngineState& engine, double hostRate,
-                        const BlockSettings& settings, const Sample* const* inputs,
-                        Sample* const* outputs, int32_t sampleFrames) {
-    if (o.factor == 1) {
-        processBlockWith(path, engine, hostRate, settings, inputs, outputs, sampleFrames);
-        return;
-    }
-    const bool bypassed = isBlockBypassed(settings);
-    const BlockConstants c = cookBlockConstants(takeSnapshot(settings), hostRate * o.factor);
-    // The kernel makes the wet signal with its output gain and clamp, at the high rate; the
-    // dry share is added after the way down, to the delayed input.
+void processChunk(Path path, Oversampler& o, EngineState& engine, const BlockConstants& c,
+                  const Sample (*dry)[oversamplingChunkFrames], Sample* const* outputs,
+                  int32_t offset, int32_t frames) {
+    // The kernel makes the wet signal with its output gain and clamp, at the high rate.
     BlockConstants wetOnly = c;
     wetOnly.mix = 1.0;
     wetOnly.dryShare = 0.0;
@@ -129,7 +126,33 @@ void processOversampled(Path path, Oversampler& o, EngineState& engine, double h
     auto& kernelOutput = samplesOf<Sample>(o.kernelOutput);
     const Sample* kernelInputs[2] = {kernelInput[0], kernelInput[1]};
     Sample* kernelOutputs[2] = {kernelOutput[0], kernelOutput[1]};
+    const int32_t topFrames = frames * o.factor;
+    const double* top = raise(o, frames);
+    for (int32_t m = 0; m < topFrames; ++m)
+        for (int ch = 0; ch < 2; ++ch) kernelInput[ch][m] = static_cast<Sample>(top[2 * m + ch]);
+    path(engine, wetOnly, kernelInputs, kernelOutputs, topFrames);
+    double* wetTop = o.rateBuffers[doublingsFor(o.factor)];
+    for (int32_t m = 0; m < topFrames; ++m)
+        for (int ch = 0; ch < 2; ++ch) wetTop[2 * m + ch] = kernelOutput[ch][m];
+    lower(o, frames);
+    for (int32_t i = 0; i < frames; ++i)
+        for (int ch = 0; ch < 2; ++ch) {
+            const double wet = o.rateBuffers[0][2 * i + ch];
+            const double mixed = c.mix * wet + (static_cast<double>(dry[ch][i]) * c.dryShare) * c.outputGain;
+            outputs[ch][offset + i] = static_cast<Sample>(formula::clampOutput(mixed));
+        }
+}
 
+// A block with no fade under way: the wet path alone, or the delayed input alone.
+template <class Sample, class Path>
+void processSettled(Path path, Oversampler& o, EngineState& engine, double hostRate,
+                    const BlockSettings& settings, bool bypassed, const Sample* const* inputs,
+                    Sample* const* outputs, int32_t sampleFrames) {
+    if (o.factor == 1) {
+        processBlockWith(path, engine, hostRate, settings, inputs, outputs, sampleFrames);
+        return;
+    }
+    const BlockConstants c = cookBlockConstants(takeSnapshot(settings), hostRate * o.factor);
     for (int32_t offset = 0; offset < sampleFrames; offset += oversamplingChunkFrames) {
         const int32_t left = sampleFrames - offset;
         const int32_t frames = left < oversamplingChunkFrames ? left : oversamplingChunkFrames;
@@ -140,21 +163,80 @@ void processOversampled(Path path, Oversampler& o, EngineState& engine, double h
                 std::memcpy(outputs[ch] + offset, dry[ch], sizeof(Sample) * static_cast<size_t>(frames));
             continue;
         }
-        const int32_t topFrames = frames * o.factor;
-        const double* top = raise(o, frames);
-        for (int32_t m = 0; m < topFrames; ++m)
-            for (int ch = 0; ch < 2; ++ch) kernelInput[ch][m] = static_cast<Sample>(top[2 * m + ch]);
-        path(engine, wetOnly, kernelInputs, kernelOutputs, topFrames);
-        double* wetTop = o.rateBuffers[doublingsFor(o.factor)];
-        for (int32_t m = 0; m < topFrames; ++m)
-            for (int ch = 0; ch < 2; ++ch) wetTop[2 * m + ch] = kernelOutput[ch][m];
-        lower(o, frames);
-        for (int32_t i = 0; i < frames; ++i)
+        processChunk(path, o, engine, c, dry, outputs, offset, frames);
+    }
+}
+
+// Fades chunk by chunk until the fade reaches the block's decision or the block ends; returns
+// the frames done. Each frame moves the fade one step, then mixes with equal gains summing to
+// one; at either end the wet or the dry sample passes unchanged.
+template <class Sample, class Path>
+int32_t processFading(Path path, Oversampler& o, EngineState& engine, double hostRate,
+                      const BlockSettings& settings, bool bypassed, const Sample* const* inputs,
+                      Sample* const* outputs, int32_t sampleFrames) {
+    BypassFade& fade = o.bypassFade;
+    const int32_t length = bypassFadeLength(hostRate);
+    const int32_t target = bypassed ? length : 0;
+    const BlockConstants c = cookBlockConstants(takeSnapshot(settings), hostRate * o.factor);
+    int32_t offset = 0;
+    while (offset < sampleFrames && fade.dryFrames != target) {
+        const int32_t left = sampleFrames - offset;
+        const int32_t frames = left < oversamplingChunkFrames ? left : oversamplingChunkFrames;
+        Sample dry[2][oversamplingChunkFrames];
+        if (o.factor == 1) {
+            for (int ch = 0; ch < 2; ++ch)
+                std::memcpy(dry[ch], inputs[ch] + offset, sizeof(Sample) * static_cast<size_t>(frames));
+            const Sample* chunkIn[2] = {dry[0], dry[1]};
+            Sample* chunkOut[2] = {outputs[0] + offset, outputs[1] + offset};
+            path(engine, c, chunkIn, chunkOut, frames);
+        } else {
+            readChunk(o, inputs, offset, frames, dry);
+            processChunk(path, o, engine, c, dry, outputs, offset, frames);
+        }
+        for (int32_t i = 0; i < frames; ++i) {
+            if (fade.waitFrames > 0 && !bypassed)
+                --fade.waitFrames;
+            else if (fade.dryFrames != target)
+                fade.dryFrames += bypassed ? 1 : -1;
+            const double g = static_cast<double>(fade.dryFrames) / length;
             for (int ch = 0; ch < 2; ++ch) {
-                const double wet = o.rateBuffers[0][2 * i + ch];
-                const double mixed = c.mix * wet + (static_cast<double>(dry[ch][i]) * c.dryShare) * c.outputGain;
-                outputs[ch][offset + i] = static_cast<Sample>(formula::clampOutput(mixed));
+                Sample& out = outputs[ch][offset + i];
+                if (fade.dryFrames == length)
+                    out = dry[ch][i];
+                else if (fade.dryFrames > 0)
+                    out = static_cast<Sample>(static_cast<double>(out) * (1.0 - g) + static_cast<double>(dry[ch][i]) * g);
             }
+        }
+        offset += frames;
+    }
+    return offset;
+}
+
+template <class Sample, class Path>
+void processOversampled(Path path, Oversampler& o, EngineState& engine, double hostRate,
+                        const BlockSettings& settings, const Sample* const* inputs,
+                        Sample* const* outputs, int32_t sampleFrames) {
+    if (sampleFrames < 1) return;
+    BypassFade& fade = o.bypassFade;
+    const bool bypassed = isBlockBypassed(settings);
+    const int32_t length = bypassFadeLength(hostRate);
+    if (!fade.settled) fade = BypassFade{true, bypassed ? length : 0, 0};
+    if (fade.dryFrames > length) fade.dryFrames = length;
+    int32_t done = 0;
+    if (fade.dryFrames != (bypassed ? length : 0)) {
+        if (fade.dryFrames == length) {
+            // The wet path has not run since the fade out ended: it starts from silence, and
+            // its first output comes through the chain the latency later.
+            resetEngineHistory(engine);
+            for (HalfRateStage& stage : o.stages) halfRateStageClear(stage);
+            fade.waitFrames = o.latency;
+        }
+        done = processFading(path, o, engine, hostRate, settings, bypassed, inputs, outputs, sampleFrames);
+    }
+    if (done < sampleFrames) {
+        const Sample* restIn[2] = {inputs[0] + done, inputs[1] + done};
+        Sample* restOut[2] = {outputs[0] + done, outputs[1] + done};
+        processSettled(path, o, engine, hostRate, settings, bypassed, restIn, restOut, sampleFrames - done);
     }
 }
 
@@ -174,6 +256,11 @@ void processOversampledPieces(Path path, Oversampler& oversampler, EngineState& 
 }
 
 }  // namespace
+
+int32_t bypassFadeLength(double hostRate) {
+    const double frames = std::nearbyint(bypassFadeSeconds * hostRate);
+    return frames >= 1.0 ? static_cast<int32_t>(frames) : 1;
+}
 
 void processOversampledBlockWith(BlockPath path, Oversampler& o, EngineState& engine,
                                  double hostRate, const BlockSettings& settings,

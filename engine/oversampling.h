@@ -3,6 +3,13 @@
 // share of Mix and the Bypass path take the input delayed by the same whole number of
 // frames. Factor 1 is the plain engine, sample for sample. Every buffer lives in the record,
 // so nothing is allocated after instantiation, whatever the factor.
+//
+// This is the engine of the LV2, CLAP and VST 3 plug-ins, whose hosts expect a click-free
+// bypass: a change of the bypass decision crossfades, sample by sample, between the wet path
+// and the delayed input over bypassFadeSeconds. Fully bypassed, the wet path does not run
+// (a bypassed instance costs a copy); when the fade back in begins it restarts from silence,
+// so no stale history is replayed, and the fade waits the latency for its first output.
+// (The VST 2.4 library calls processBlock directly: its bypass switches at the block.)
 #pragma once
 
 #include <cstdint>
@@ -26,6 +33,17 @@ int oversamplingFactorFor(float value);
 
 constexpr int dryDelayFrames = 256;  // a power of two above the largest latency
 
+constexpr double bypassFadeSeconds = 0.01;
+
+// Frames of a bypass fade at a host rate: 10 ms, at least one frame.
+int32_t bypassFadeLength(double hostRate);
+
+struct BypassFade {
+    bool settled = false;   // false after a reset: the next block takes its decision at once
+    int32_t dryFrames = 0;  // how far toward bypass, 0 (wet) to bypassFadeLength (dry)
+    int32_t waitFrames = 0; // restarted wet frames still inside the chain before the fade in
+};
+
 struct Oversampler {
     int factor = 1;
     int latency = 0;
@@ -33,6 +51,7 @@ struct Oversampler {
     StereoFirRun firRun = stereoFirRunReference;  // the chosen kernel's build of it after setup
     double dryDelay[2][dryDelayFrames];  // holds 32-bit input exactly
     int dryPosition = 0;
+    BypassFade bypassFade;
     // One chunk at every rate of the chain, stereo pairs; the kernel's planar buffers in the
     // host's sample type (only one is in use in a block).
     double rateBuffers[oversamplingStageCount + 1][2 * maxOversamplingFactor * oversamplingChunkFrames];
@@ -45,7 +64,9 @@ struct Oversampler {
 // Designs the stages; factor 1, no history. Runs once, at instantiation.
 void oversamplerSetup(Oversampler& oversampler);
 
-// Clears the resamplers' and the delays' history (the engine's own is left to its owner).
+// Clears the resamplers' and the delays' history and forgets the bypass fade, so that the
+// next block takes its bypass decision without one (the engine's own history is left to its
+// owner).
 void resetOversamplerHistory(Oversampler& oversampler);
 
 // Clears the engine's and the oversampler's history: what an activation or reset does.

@@ -1,6 +1,8 @@
 // The LV2 UI: the panel in an X11 child of the host's window. It keeps its own copy of the
 // eight parameter values, follows the host's port events and writes dragged values through
-// the host's write function; the plug-in instance itself stays out of its reach.
+// the host's write function, each gesture between the host's touch calls when it offers
+// them; the plug-in instance itself stays out of its reach. While the window cannot be
+// seen, idle only takes its events.
 #include <lv2/core/lv2.h>
 #include <lv2/ui/ui.h>
 
@@ -23,6 +25,7 @@ struct Lv2Ui {
     float animationPhase;
     EditorView view;
     X11Editor* editor;
+    const LV2UI_Touch* touch;  // null when the host offers none
 };
 
 float readParameter(void* context, int32_t index) {
@@ -36,6 +39,13 @@ void changeParameter(void* context, int32_t index, float value) {
     ui->write(ui->controller, static_cast<uint32_t>(index), sizeof portValue, 0, &portValue);
     invalidateX11Editor(ui->editor);
 }
+
+void touchPort(void* context, int32_t index, bool grabbed) {
+    const LV2UI_Touch* touch = static_cast<Lv2Ui*>(context)->touch;
+    touch->touch(touch->handle, static_cast<uint32_t>(index), grabbed);
+}
+void grabPort(void* context, int32_t index) { touchPort(context, index, true); }
+void releasePort(void* context, int32_t index) { touchPort(context, index, false); }
 
 const void* findFeature(const LV2_Feature* const* features, const char* uri) {
     for (; features && *features; ++features)
@@ -55,6 +65,11 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char*,
     for (int i = 0; i < parameterCount; ++i) ui->parameters[i] = parameterDefaults[i];
     ui->view =
         EditorView{ui, readParameter, changeParameter, &ui->drag, &ui->animationPhase, nullptr};
+    ui->touch = static_cast<const LV2UI_Touch*>(findFeature(features, LV2_UI__touch));
+    if (ui->touch && ui->touch->touch) {
+        ui->view.beginEdit = grabPort;
+        ui->view.endEdit = releasePort;
+    }
     ui->editor = openX11Editor(parent, ui->view);
     if (!ui->editor) {
         delete ui;
@@ -82,11 +97,13 @@ void portEvent(LV2UI_Handle handle, uint32_t port, uint32_t size, uint32_t forma
     invalidateX11Editor(ui->editor);
 }
 
-// The host's idle call: one step of the glow, then the window's events and repaint.
+// The host's idle call: one step of the glow, then the window's events and repaint; only
+// the events while the window cannot be seen (the whole panel is shown again once it can).
 // Non-zero tells the host that the window is gone.
 int idle(LV2UI_Handle handle) {
     auto* ui = static_cast<Lv2Ui*>(handle);
     if (!x11EditorAlive(ui->editor)) return 1;
+    if (!x11EditorVisible(ui->editor)) return x11EditorAlive(ui->editor) ? 0 : 1;
     advanceAnimation(ui->view);
     invalidateX11Editor(ui->editor);
     pumpX11Editor(ui->editor);

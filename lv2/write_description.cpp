@@ -21,17 +21,24 @@ std::string decimal(float value) {
     return result;
 }
 
+// A label the units ontology has no unit for (Tube Bias's "Asym"): the description defines
+// one, so that LV2 hosts show what VST 2.4 hosts show.
+bool hasOwnUnit(const ParameterSpec& spec) {
+    return spec.unit[0] != '\0' && std::strcmp(spec.unit, "%") != 0 && std::strcmp(spec.unit, "dB") != 0;
+}
+
 void writeControlPort(FILE* out, int index) {
     const ParameterSpec& spec = parameterTable[index];
     std::fprintf(out, "        a lv2:InputPort , lv2:ControlPort ;\n        lv2:index %d ;\n", index);
     if (spec.isBypass) {
-        // LV2 hosts know the switch as the enable port, 1 while processing.
+        // LV2 hosts know the switch as the enable port, 1 while processing, and show its name
+        // beside a tick: "Enabled", not the VST 2.4 parameter's "Bypass".
         std::fprintf(out,
-                     "        lv2:symbol \"enabled\" ;\n        lv2:name \"%s\" ;\n"
+                     "        lv2:symbol \"enabled\" ;\n        lv2:name \"Enabled\" ;\n"
                      "        lv2:designation lv2:enabled ;\n"
                      "        lv2:portProperty lv2:toggled ;\n"
                      "        lv2:default %d ;\n        lv2:minimum 0 ;\n        lv2:maximum 1\n",
-                     spec.name, defaultNormalized(spec) > 0.5f ? 0 : 1);
+                     defaultNormalized(spec) > 0.5f ? 0 : 1);
         return;
     }
     std::fprintf(out,
@@ -42,6 +49,7 @@ void writeControlPort(FILE* out, int index) {
     if (spec.steps > 0) std::fprintf(out, " ;\n        lv2:portProperty lv2:integer");
     if (std::strcmp(spec.unit, "%") == 0) std::fprintf(out, " ;\n        units:unit units:pc");
     if (std::strcmp(spec.unit, "dB") == 0) std::fprintf(out, " ;\n        units:unit units:db");
+    if (hasOwnUnit(spec)) std::fprintf(out, " ;\n        units:unit <#%s_unit>", spec.symbol);
     std::fprintf(out, "\n");
 }
 
@@ -53,12 +61,15 @@ void writeAudioPort(FILE* out, int index, bool input, const char* symbol, const 
 }
 
 // The oversampling factor, an integer with the factors as its scale points, and the latency
-// it brings, which hosts read to compensate.
+// it brings, which hosts read to compensate. Both came after the first twelve ports, and the
+// plug-in runs without them. A new factor prepares the engine anew and changes the latency:
+// expensive, heard, and not for automation.
 void writeOversamplingPorts(FILE* out) {
     std::fprintf(out,
                  "        a lv2:InputPort , lv2:ControlPort ;\n        lv2:index %d ;\n"
                  "        lv2:symbol \"%s\" ;\n        lv2:name \"%s\" ;\n"
-                 "        lv2:portProperty lv2:integer , lv2:enumeration ;\n"
+                 "        lv2:portProperty lv2:integer , lv2:enumeration , lv2:connectionOptional ,\n"
+                 "            pprops:expensive , pprops:causesArtifacts , pprops:notAutomatic ;\n"
                  "        lv2:default %d ;\n        lv2:minimum %d ;\n        lv2:maximum %d ;\n"
                  "        lv2:scalePoint ",
                  lv2PortOversampling, oversamplingSymbol, oversamplingName, oversamplingFactors[0],
@@ -70,7 +81,8 @@ void writeOversamplingPorts(FILE* out) {
                  "\n    ] , [\n"
                  "        a lv2:OutputPort , lv2:ControlPort ;\n        lv2:index %d ;\n"
                  "        lv2:symbol \"latency\" ;\n        lv2:name \"Latency\" ;\n"
-                 "        lv2:designation lv2:latency ;\n        lv2:portProperty lv2:integer ;\n"
+                 "        lv2:designation lv2:latency ;\n"
+                 "        lv2:portProperty lv2:integer , lv2:connectionOptional ;\n"
                  "        lv2:minimum 0 ;\n        lv2:maximum %d ;\n        units:unit units:frame\n",
                  lv2PortLatency, dryDelayFrames - 1);
 }
@@ -91,12 +103,14 @@ int main(int argc, char** argv) {
                  "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
                  "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
                  "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+                 "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
                  "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
                  "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
                  "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n\n"
                  "<%s>\n"
                  "    a lv2:Plugin , lv2:DistortionPlugin , doap:Project ;\n"
                  "    doap:name \"%s\" ;\n"
+                 "    doap:license <LICENSE.txt> ;\n"
                  "    doap:maintainer [\n        a foaf:Organization ;\n"
                  "        foaf:name \"%s\"\n    ] ;\n"
                  "    lv2:minorVersion %d ;\n    lv2:microVersion %d ;\n"
@@ -118,5 +132,11 @@ int main(int argc, char** argv) {
     std::fprintf(out, "    ] , [\n");
     writeOversamplingPorts(out);
     std::fprintf(out, "    ] .\n");
+    for (const ParameterSpec& spec : parameterTable)
+        if (hasOwnUnit(spec))
+            std::fprintf(out,
+                         "\n<#%s_unit>\n    a units:Unit ;\n    rdfs:label \"%s\" ;\n"
+                         "    units:symbol \"%s\" ;\n    units:render \"%%.%df %s\" .\n",
+                         spec.symbol, spec.unit, spec.unit, spec.decimals, spec.unit);
     return std::fclose(out) == 0 ? 0 : 1;
 }

@@ -1,10 +1,14 @@
 // The LV2 UI library loaded as an LV2 host loads it (dlopen, lv2ui_descriptor), embedded in
-// a window of this test host; runs under the sanitizers, where jalv cannot.
+// a window of this test host; runs under the sanitizers, where jalv cannot. The frames the
+// UI sends are counted here: this program defines XPutImage, exported so that the UI
+// library's calls reach it first, and hands each call on to Xlib's.
 #include <dlfcn.h>
 #include <lv2/ui/ui.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -14,13 +18,35 @@ namespace {
 
 std::vector<float> drivePortWrites;
 int resizedWidth = 0;
+std::string touches;  // "g4 r4 ": port 4 grabbed, then released
+int framesSent = 0, wholePanelsSent = 0;
 
 void writePort(LV2UI_Controller, uint32_t port, uint32_t size, uint32_t protocol,
                const void* buffer) {
     float value = -1.0f;
     if (port == 0 && size == sizeof value && protocol == 0) std::memcpy(&value, buffer, size);
     drivePortWrites.push_back(value);
+    touches += "w ";
 }
+
+void touch(LV2UI_Feature_Handle, uint32_t port, bool grabbed) {
+    touches += (grabbed ? "g" : "r") + std::to_string(port) + " ";
+}
+LV2UI_Touch touchFeatureData{nullptr, touch};
+const LV2_Feature touchFeature{LV2_UI__touch, &touchFeatureData};
+
+}  // namespace
+
+extern "C" int XPutImage(Display* display, Drawable drawable, GC gc, XImage* image, int sourceX,
+                         int sourceY, int x, int y, unsigned int width, unsigned int height) {
+    using Real = int (*)(Display*, Drawable, GC, XImage*, int, int, int, int, unsigned, unsigned);
+    static const Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "XPutImage"));
+    ++framesSent;
+    wholePanelsSent += width == 840 && height == 520;
+    return real(display, drawable, gc, image, sourceX, sourceY, x, y, width, height);
+}
+
+namespace {
 
 int resize(LV2UI_Feature_Handle, int width, int) {
     resizedWidth = width;
@@ -57,7 +83,7 @@ TEST_F(Lv2UiX11, FollowsPortEventsWritesDragsAndEndsWithItsParent) {
     LV2UI_Resize resizeData{nullptr, resize};
     const LV2_Feature parentFeature{LV2_UI__parent, reinterpret_cast<void*>(parent)};
     const LV2_Feature resizeFeature{LV2_UI__resize, &resizeData};
-    const LV2_Feature* withParent[] = {&parentFeature, &resizeFeature, nullptr};
+    const LV2_Feature* withParent[] = {&parentFeature, &resizeFeature, &touchFeature, nullptr};
     const LV2_Feature* without[] = {&resizeFeature, nullptr};
     EXPECT_EQ(descriptor->instantiate(descriptor, "", "", writePort, nullptr, &widget, without),
               nullptr);
@@ -77,8 +103,39 @@ TEST_F(Lv2UiX11, FollowsPortEventsWritesDragsAndEndsWithItsParent) {
     setLeftButton(display, true);
     movePointerTo(display, parent, 130, 145);  // 20 pixels up
     setLeftButton(display, false);
+    for (int x : {510, 420}) {  // 172 Sieve pressed and let go unmoved; no knob
+        movePointerTo(display, parent, x, 375);
+        setLeftButton(display, true);
+        setLeftButton(display, false);
+    }
     EXPECT_EQ(idle->idle(ui), 0);
     EXPECT_EQ(drivePortWrites, std::vector<float>{(20.0f * 0.005f + 0.6f) * 100.0f});
+    EXPECT_EQ(touches, "g0 w r0 g4 r4 ");
+
+    // Hidden (the host's window unmapped, then covered), idle sends nothing; the first idle
+    // once it shows sends the whole panel.
+    auto framesOverIdles = [&](int count) {
+        idle->idle(ui);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // for the X events
+        idle->idle(ui);
+        const int before = framesSent;
+        for (int i = 0; i < count; ++i) EXPECT_EQ(idle->idle(ui), 0);
+        return framesSent - before;
+    };
+    XUnmapWindow(display, parent);
+    XSync(display, False);
+    EXPECT_EQ(framesOverIdles(20), 0);
+    XMapWindow(display, parent);
+    XSync(display, False);
+    const int wholeBefore = wholePanelsSent;
+    EXPECT_EQ(idle->idle(ui), 0);
+    EXPECT_EQ(wholePanelsSent, wholeBefore + 1);
+    EXPECT_GT(framesOverIdles(5), 0);  // the glow moves at every idle
+    const Window cover = createHostWindow(display, 900, 600);
+    EXPECT_EQ(framesOverIdles(20), 0);
+    XDestroyWindow(display, cover);
+    XSync(display, False);
+    EXPECT_GT(framesOverIdles(5), 0);
 
     XDestroyWindow(display, parent);
     XSync(display, False);

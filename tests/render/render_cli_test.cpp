@@ -164,10 +164,11 @@ TEST(RenderListParams, PrintsWhatThePluginReportsWithUnitsAndRanges) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("Tolvan Velmora by Tolvan Audio Technologies: 9 parameter(s), 2 in, 2 out"),
               std::string::npos) << run.out;
-    for (const char* line : {"    0  Drive               40  40 %     %      0..100\n",
-                             "    5  Output               0  0 dB     dB     -18..18\n",
-                             "    7  Bypass               0  off             0..1\n",
-                             "   12  Oversampling         1  1×              1..8 (1×, 2×, 4×, 8×)\n"})
+    for (const char* line : {"    0  Drive               40  40 %      %      0..100\n",
+                             "    5  Output               0  0 dB      dB     -18..18\n",
+                             "    1  Tube Bias          0.5  0.5 Asym  Asym   0..1\n",
+                             "    7  Bypass               0  off              0..1\n",
+                             "   12  Oversampling         1  1×               1..8 (1×, 2×, 4×, 8×)\n"})
         EXPECT_NE(run.out.find(line), std::string::npos) << line << run.out;
     EXPECT_EQ(lineCount(run.out), 11);
     run = runRenderer({"--list-params", "--set", "Output=-3dB", "--set", "oversampling=4×", "--set", "drive=0.25",

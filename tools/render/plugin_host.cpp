@@ -249,7 +249,7 @@ std::vector<ParameterInfo> describeParameters(const HostedEffect& hosted) {
             if (port.kind != Lv2PortKind::controlInput) continue;
             ParameterInfo info;
             info.index = static_cast<int>(port.index);
-            info.name = port.name;
+            info.name = port.enabledSwitch ? "Bypass" : port.name;  // set and shown as Bypass
             const float portValue = hosted.lv2.portValues[port.index];
             info.value = port.enabledSwitch ? 1.0f - portValue : portValue;  // Bypass: 1 bypasses
             info.label = port.unit;
