@@ -98,6 +98,16 @@ EditorView clapEditorView(ClapInstance& instance);
 // Ends the host's gesture once the editor's drag has ended; call after every editor pump.
 void finishEditorGesture(ClapInstance& instance);
 
+// A saved state of these normalized values and Oversampling position, as the state
+// extension writes it: what a preset load hands to the state's load.
+constexpr size_t clapStateBytes = (4 + parameterCount) * 4;
+void writeClapState(const float* values, int oversamplingChoice, unsigned char* bytes);
+
+// The factory presets: their discovery factory, and loading one by its key.
+constexpr const char* clapPluginId = "com.tolvan-audio.velmora";
+extern const void* const clapPresetDiscoveryFactory;
+extern const void* const clapPresetLoad;
+
 extern const clap_plugin_params_t clapParams;
 extern const clap_plugin_state_t clapState;
 extern const clap_plugin_gui_t clapGui;

@@ -6,12 +6,13 @@
 #include <new>
 
 #include "clap/clap_instance.h"
+#include "clap/clap_preset_abi.h"
 #include "parameters/parameter_set.h"
 #include "parameters/plugin_version.h"
 
 namespace {
 
-constexpr const char* pluginId = "com.tolvan-audio.velmora";
+constexpr const char* pluginId = clapPluginId;
 constexpr double constructionRate = 44100.0;
 constexpr const char* pluginFeatures[] = {"audio-effect", "distortion", "stereo", nullptr};
 
@@ -250,6 +251,8 @@ const void* getExtension(const clap_plugin_t*, const char* id) {
     if (std::strcmp(id, CLAP_EXT_GUI) == 0) return &clapGui;
     if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return &clapTimerSupport;
     if (std::strcmp(id, CLAP_EXT_POSIX_FD_SUPPORT) == 0) return clapPosixFdSupport;
+    if (std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0 || std::strcmp(id, CLAP_EXT_PRESET_LOAD_COMPAT) == 0)
+        return clapPresetLoad;
     return nullptr;
 }
 
@@ -285,6 +288,7 @@ bool entryInit(const char*) { return true; }
 void entryDeinit() {}
 
 const void* getFactory(const char* id) {
+    if (id && std::strcmp(id, CLAP_PRESET_DISCOVERY_FACTORY_ID) == 0) return clapPresetDiscoveryFactory;
     return id && std::strcmp(id, CLAP_PLUGIN_FACTORY_ID) == 0 ? &factory : nullptr;
 }
 

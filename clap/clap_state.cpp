@@ -18,22 +18,15 @@ constexpr uint32_t stateVersion = 2;
 constexpr size_t firstVersionBytes = (3 + parameterCount) * 4;
 constexpr size_t stateBytes = firstVersionBytes + 4;
 constexpr uint32_t maxStoredParameters = 4096;  // far beyond any later version's count
+static_assert(stateBytes == clapStateBytes);
 
 bool save(const clap_plugin_t* plugin, const clap_ostream_t* stream) {
     if (!stream || !stream->write) return false;
     const ClapInstance& instance = instanceOf(plugin);
+    float values[parameterCount];
+    for (int i = 0; i < parameterCount; ++i) values[i] = instance.parameters[i].load(std::memory_order_relaxed);
     unsigned char bytes[stateBytes];
-    putWord(bytes, stateTag);
-    putWord(bytes + 4, stateVersion);
-    putWord(bytes + 8, parameterCount);
-    for (int i = 0; i < parameterCount; ++i) {
-        const float value = instance.parameters[i].load(std::memory_order_relaxed);
-        uint32_t word;
-        std::memcpy(&word, &value, 4);
-        putWord(bytes + 12 + 4 * i, word);
-    }
-    const int choice = instance.oversamplingChoice.load(std::memory_order_relaxed);
-    putWord(bytes + firstVersionBytes, static_cast<uint32_t>(oversamplingFactors[choice]));
+    writeClapState(values, instance.oversamplingChoice.load(std::memory_order_relaxed), bytes);
     size_t sent = 0;
     while (sent < stateBytes) {
         const int64_t n = stream->write(stream, bytes + sent, stateBytes - sent);
@@ -96,5 +89,17 @@ bool load(const clap_plugin_t* plugin, const clap_istream_t* stream) {
 }
 
 }  // namespace
+
+void writeClapState(const float* values, int oversamplingChoice, unsigned char* bytes) {
+    putWord(bytes, stateTag);
+    putWord(bytes + 4, stateVersion);
+    putWord(bytes + 8, parameterCount);
+    for (int i = 0; i < parameterCount; ++i) {
+        uint32_t word;
+        std::memcpy(&word, &values[i], 4);
+        putWord(bytes + 12 + 4 * i, word);
+    }
+    putWord(bytes + firstVersionBytes, static_cast<uint32_t>(oversamplingFactors[oversamplingChoice]));
+}
 
 const clap_plugin_state_t clapState = {save, load};

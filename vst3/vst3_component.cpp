@@ -7,6 +7,7 @@
 #include "parameters/parameter_set.h"
 #include "vst3/vst3_plugin.h"
 #include "vst3/vst3_state.h"
+#include "vst3/vst3_units.h"
 
 using namespace vst3;
 
@@ -23,6 +24,7 @@ void* interfaceFor(Vst3Plugin* plugin, const char* iid) {
         return &plugin->component;
     if (sameUid(iid, IAudioProcessor_iid)) return &plugin->processor;
     if (sameUid(iid, IEditController_iid)) return &plugin->controller;
+    if (sameUid(iid, IUnitInfo_iid)) return &plugin->unitInfo;
     return nullptr;
 }
 
@@ -317,6 +319,7 @@ Vst3Plugin* createVst3Plugin() {
     plugin->component.vtbl = &componentTable;
     plugin->processor.vtbl = &processorTable;
     plugin->controller.vtbl = &controllerTable;
+    plugin->unitInfo.vtbl = &unitInfoTable;
     plugin->references.store(1);
     for (int i = 0; i < parameterCount; ++i) storeParameter(*plugin, i, parameterDefaults[i]);
     plugin->sampleRate = prepareEngine(plugin->engine, constructionRate);

@@ -5,6 +5,7 @@
 #include "parameters/parameter_set.h"
 #include "vst3/vst3_plugin.h"
 #include "vst3/vst3_state.h"
+#include "vst3/vst3_units.h"
 
 using namespace vst3;
 
@@ -54,17 +55,23 @@ tresult VELMORA_VST3_CALL setComponentState(IEditController* self, IBStream* str
     return componentTable.setState(&pluginOf(self)->component, stream);
 }
 
-tresult VELMORA_VST3_CALL controllerSetState(IEditController*, IBStream* stream) {
-    return readControllerState(stream) ? kResultOk : kResultFalse;
+tresult VELMORA_VST3_CALL controllerSetState(IEditController* self, IBStream* stream) {
+    int program = 0;
+    if (!readControllerState(stream, &program)) return kResultFalse;
+    pluginOf(self)->program.store(program, std::memory_order_relaxed);
+    return kResultOk;
 }
 
-tresult VELMORA_VST3_CALL controllerGetState(IEditController*, IBStream* stream) {
-    return writeControllerState(stream) ? kResultOk : kResultFalse;
+tresult VELMORA_VST3_CALL controllerGetState(IEditController* self, IBStream* stream) {
+    const int program = pluginOf(self)->program.load(std::memory_order_relaxed);
+    return writeControllerState(stream, program) ? kResultOk : kResultFalse;
 }
 
-int32_t VELMORA_VST3_CALL getParameterCount(IEditController*) { return parameterCount + 1; }
+// Oversampling, then the preset list's program-change parameter.
+int32_t VELMORA_VST3_CALL getParameterCount(IEditController*) { return parameterCount + 2; }
 
 tresult VELMORA_VST3_CALL getParameterInfo(IEditController*, int32_t index, ParameterInfo* info) {
+    if (info && index == static_cast<int32_t>(programParameterId)) return describeProgramParameter(*info), kResultOk;
     if (info && index == static_cast<int32_t>(oversamplingParameterId)) {
         std::memset(info, 0, sizeof *info);
         info->id = oversamplingParameterId;
@@ -91,6 +98,7 @@ tresult VELMORA_VST3_CALL getParameterInfo(IEditController*, int32_t index, Para
 
 tresult VELMORA_VST3_CALL getParamStringByValue(IEditController*, ParamID id, ParamValue value,
                                                 TChar* string) {
+    if (string && id == programParameterId) return programText(value, string) ? kResultOk : kInvalidArgument;
     if (string && id == oversamplingParameterId) {
         char text[parameterTextBytes];
         formatOversamplingChoice(oversamplingChoiceFromNormalized(value), text, sizeof text);
@@ -106,6 +114,7 @@ tresult VELMORA_VST3_CALL getParamStringByValue(IEditController*, ParamID id, Pa
 
 tresult VELMORA_VST3_CALL getParamValueByString(IEditController*, ParamID id, TChar* string,
                                                 ParamValue* value) {
+    if (string && value && id == programParameterId) return programValueOfText(string, value) ? kResultOk : kResultFalse;
     if (!string || !value || (!validId(id) && id != oversamplingParameterId)) return kInvalidArgument;
     char text[128];
     int choice = 0;
@@ -123,11 +132,13 @@ tresult VELMORA_VST3_CALL getParamValueByString(IEditController*, ParamID id, TC
 
 // Oversampling's plain value is its position, 0..3.
 ParamValue VELMORA_VST3_CALL normalizedParamToPlain(IEditController*, ParamID id, ParamValue value) {
+    if (id == programParameterId) return programFromNormalized(value);
     if (id == oversamplingParameterId) return oversamplingChoiceFromNormalized(value);
     return validId(id) ? shownFromNormalized(parameterTable[id], static_cast<float>(value)) : value;
 }
 
 ParamValue VELMORA_VST3_CALL plainParamToNormalized(IEditController*, ParamID id, ParamValue plain) {
+    if (id == programParameterId) return normalizedFromProgramPlain(plain);
     if (id == oversamplingParameterId)
         return oversamplingChoiceFromNormalized(plain / (oversamplingChoiceCount - 1)) /
                static_cast<double>(oversamplingChoiceCount - 1);
@@ -135,6 +146,7 @@ ParamValue VELMORA_VST3_CALL plainParamToNormalized(IEditController*, ParamID id
 }
 
 ParamValue VELMORA_VST3_CALL getParamNormalized(IEditController* self, ParamID id) {
+    if (id == programParameterId) return normalizedFromProgram(pluginOf(self)->program.load(std::memory_order_relaxed));
     if (id == oversamplingParameterId)
         return pluginOf(self)->oversamplingChoice.load(std::memory_order_relaxed) /
                static_cast<double>(oversamplingChoiceCount - 1);
@@ -142,6 +154,7 @@ ParamValue VELMORA_VST3_CALL getParamNormalized(IEditController* self, ParamID i
 }
 
 tresult VELMORA_VST3_CALL setParamNormalized(IEditController* self, ParamID id, ParamValue value) {
+    if (id == programParameterId) return selectProgram(*pluginOf(self), value);
     if (id == oversamplingParameterId) {
         chooseOversampling(*pluginOf(self), oversamplingChoiceFromNormalized(value), true);
         return kResultOk;

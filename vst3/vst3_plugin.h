@@ -17,11 +17,13 @@
 #include "parameters/parameter_set.h"
 #include "parameters/plugin_version.h"
 #include "vst3/vst3_abi.h"
+#include "vst3/vst3_unit_abi.h"
 
 struct Vst3Plugin {
     vst3::IComponent component;  // also FUnknown and IPluginBase
     vst3::IAudioProcessor processor;
     vst3::IEditController controller;
+    vst3::IUnitInfo unitInfo;  // the factory presets' program list
     std::atomic<uint32_t> references;
 
     // Written by the host's controller calls, the editor and the processor's queues, read
@@ -30,6 +32,7 @@ struct Vst3Plugin {
     // The Oversampling position (0..3) as last set; the oversampler takes it while inactive
     // or at the start of a block.
     std::atomic<int> oversamplingChoice;
+    std::atomic<int> program;  // the factory preset last chosen, kept in the controller's state
     double sampleRate;
     bool active;
     vst3::IComponentHandler* componentHandler;  // held while set

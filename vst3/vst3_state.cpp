@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "parameters/factory_presets.h"
 #include "parameters/parameter_set.h"
 #include "parameters/state_words.h"
 #include "vst3/vst3_plugin.h"
@@ -10,7 +11,7 @@ namespace {
 
 constexpr char componentTag[4] = {'T', 'V', 'L', 'M'};
 constexpr char controllerTag[4] = {'T', 'V', 'L', 'C'};
-constexpr uint32_t controllerStateVersion = 1;
+constexpr uint32_t controllerStateVersion = 2;
 constexpr uint32_t componentStateVersion = 2;
 constexpr int headerBytes = 8;
 constexpr int firstVersionBytes = headerBytes + 4 * parameterCount;
@@ -181,14 +182,22 @@ bool readComponentState(vst3::IBStream* stream, float (&values)[parameterCount],
     return true;
 }
 
-bool writeControllerState(vst3::IBStream* stream) {
-    unsigned char bytes[headerBytes];
+bool writeControllerState(vst3::IBStream* stream, int program) {
+    unsigned char bytes[headerBytes + 4];
     putHeader(bytes, controllerTag, controllerStateVersion);
-    return writeAll(stream, bytes, headerBytes);
+    putWord(bytes + headerBytes, static_cast<uint32_t>(program));
+    return writeAll(stream, bytes, headerBytes + 4);
 }
 
-bool readControllerState(vst3::IBStream* stream) {
-    unsigned char bytes[headerBytes];
-    return readAll(stream, bytes, headerBytes) && std::memcmp(bytes, controllerTag, 4) == 0 &&
-           getWord(bytes + 4) == controllerStateVersion;
+bool readControllerState(vst3::IBStream* stream, int* program) {
+    unsigned char bytes[headerBytes + 4];
+    if (!readAll(stream, bytes, headerBytes) || std::memcmp(bytes, controllerTag, 4) != 0) return false;
+    const uint32_t version = getWord(bytes + 4);
+    if (version < 1 || version > controllerStateVersion) return false;
+    if (version == 1) return *program = 0, true;
+    if (!readAll(stream, bytes + headerBytes, 4)) return false;
+    const uint32_t chosen = getWord(bytes + headerBytes);
+    if (chosen >= static_cast<uint32_t>(factoryPresetCount)) return false;
+    *program = static_cast<int>(chosen);
+    return true;
 }

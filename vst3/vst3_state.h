@@ -1,6 +1,7 @@
 // The saved state. The component's: a tag, a version, the eight normalized values as
-// little-endian 32-bit floats and (from version 2) the oversampling factor as a 32-bit word. The controller's: its own tag and version, nothing else yet
-// (every setting is a parameter and travels with the component).
+// little-endian 32-bit floats and (from version 2) the oversampling factor as a 32-bit word.
+// The controller's: its own tag and version and (from version 2) the factory preset last
+// chosen; every setting is a parameter and travels with the component.
 #pragma once
 
 #include "parameters/parameter_index.h"
@@ -15,5 +16,7 @@ bool writeComponentState(vst3::IBStream* stream, const float (&values)[parameter
 bool readComponentState(vst3::IBStream* stream, float (&values)[parameterCount],
                         int* oversamplingChoice);
 
-bool writeControllerState(vst3::IBStream* stream);
-bool readControllerState(vst3::IBStream* stream);
+// The controller's state keeps the factory preset last chosen (from version 2; version 1
+// chose none and reads as the first); an index outside the list is refused.
+bool writeControllerState(vst3::IBStream* stream, int program);
+bool readControllerState(vst3::IBStream* stream, int* program);

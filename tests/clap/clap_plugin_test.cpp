@@ -21,14 +21,6 @@ namespace {
 const double hostValues[8] = {80.0, 0.3, 50.0, 60.0, 20.0, -4.5, 90.0, 0.0};
 const float normalizedValues[8] = {0.8f, 0.3f, 0.5f, 0.6f, 0.2f, 0.375f, 0.9f, 0.0f};
 
-struct Stereo {
-    std::vector<float> left, right;
-    explicit Stereo(size_t n) : left(n), right(n) {}
-    float* channels[2];
-    float* const* data() { return channels[0] = left.data(), channels[1] = right.data(), channels; }
-    bool operator==(const Stereo& o) const { return left == o.left && right == o.right; }
-};
-
 Stereo signal(size_t frames, double rate, uint32_t seed) {
     Stereo s(frames);
     fillTestSignal(s.left.data(), s.right.data(), frames, rate, seed);

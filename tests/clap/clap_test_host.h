@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "clap/clap_abi.h"
+#include "clap/clap_preset_abi.h"
 #include "support/plugin_library.h"
 
 // The .clap loaded and its entry initialised, as hosts do.
@@ -24,11 +25,21 @@ public:
         if (entry_) entry_->deinit();
     }
     const clap_plugin_factory_t* factory() const { return factory_; }
+    const clap_plugin_entry_t* entry() const { return entry_; }
 
 private:
     SharedLibrary library_;
     const clap_plugin_entry_t* entry_;
     const clap_plugin_factory_t* factory_ = nullptr;
+};
+
+// Two channels of samples and the pointers a process call takes.
+struct Stereo {
+    std::vector<float> left, right;
+    explicit Stereo(size_t n) : left(n), right(n) {}
+    float* channels[2];
+    float* const* data() { return channels[0] = left.data(), channels[1] = right.data(), channels; }
+    bool operator==(const Stereo& o) const { return left == o.left && right == o.right; }
 };
 
 // Events as a host lists them: parameter values at frames, in time order.
@@ -91,6 +102,7 @@ struct TestHost {
     int restartRequests = 0;
     int latencyChanges = 0;
     std::vector<uint32_t> rescans;  // the flags of each params rescan
+    std::vector<std::string> loadedPresets, presetErrors;  // load keys
     bool offerTimers = true;
     clap_id timer = CLAP_INVALID_ID;
     uint32_t timerPeriod = 0;
@@ -112,7 +124,13 @@ struct TestHost {
             [](const clap_host_t*, int, uint32_t) { return true; },
             [](const clap_host_t* h, int fd) { return fd == std::exchange(of(h).fd, -1); }};
         static const clap_host_latency_t latency{[](const clap_host_t* h) { ++of(h).latencyChanges; }};
+        static const clap_host_preset_load_t presets{
+            [](const clap_host_t* h, uint32_t, const char*, const char* key, int32_t, const char*) {
+                of(h).presetErrors.push_back(key ? key : "(null)");
+            },
+            [](const clap_host_t* h, uint32_t, const char*, const char* key) { of(h).loadedPresets.push_back(key); }};
         if (std::strcmp(id, CLAP_EXT_HOST_PARAMS) == 0) return &params;
+        if (std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0) return &presets;
         if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &latency;
         if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return of(host).offerTimers ? &timers : nullptr;
         if (std::strcmp(id, CLAP_EXT_POSIX_FD_SUPPORT) == 0) return &fds;

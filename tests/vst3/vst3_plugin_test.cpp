@@ -137,7 +137,7 @@ TEST(Vst3Module, ParametersMatchTheVst2TextsAndParseBack) {
     AEffect* effect = vst2.create();
     Vst3Instance plugin(module, rate);
     IEditController* e = plugin.controller;
-    ASSERT_EQ(e->vtbl->getParameterCount(e), 9);
+    ASSERT_EQ(e->vtbl->getParameterCount(e), 10);  // and Oversampling and the preset list
     for (int32_t i = 0; i < 8; ++i) {
         ParameterInfo info{};
         ASSERT_EQ(e->vtbl->getParameterInfo(e, i, &info), kResultOk);
@@ -166,14 +166,14 @@ TEST(Vst3Module, ParametersMatchTheVst2TextsAndParseBack) {
     EXPECT_EQ(value, 0.0);
     EXPECT_EQ(e->vtbl->getParamValueByString(e, 0, foreign.data(), &value), kResultFalse);
     EXPECT_EQ(e->vtbl->getParamValueByString(e, 0, trailing.data(), &value), kResultFalse);
-    EXPECT_EQ(e->vtbl->getParamValueByString(e, 9, withUnit.data(), &value), kInvalidArgument);
+    EXPECT_EQ(e->vtbl->getParamValueByString(e, 10, withUnit.data(), &value), kInvalidArgument);
 
     ParameterInfo info{};
     ASSERT_EQ(e->vtbl->getParameterInfo(e, 8, &info), kResultOk);
     EXPECT_EQ(std::u16string(info.title), u"Oversampling");
     EXPECT_TRUE(info.id == 8 && info.stepCount == 3 && info.defaultNormalizedValue == 0.0 &&
                 info.flags == kParameterIsList && plugin.parameter(8) == 0.0);  // not automatable
-    EXPECT_EQ(e->vtbl->getParameterInfo(e, 9, &info), kInvalidArgument);
+    EXPECT_EQ(e->vtbl->getParameterInfo(e, 10, &info), kInvalidArgument);  // 9 is the preset list
     std::u16string texts;
     for (double normalized : {0.0, 0.3, 0.7, 1.0, 2.0}) {
         String128 text{};

@@ -14,6 +14,7 @@
 
 #include "tools/render/demo_signal.h"
 #include "tools/render/errors.h"
+#include "tools/render/lv2_presets.h"
 #include "tools/render/render_job.h"
 
 namespace fs = std::filesystem;
@@ -29,6 +30,8 @@ struct Options {
     int jobs = 1;
     std::string demoOutput;
     bool listParams = false;
+    std::string preset;
+    bool listPresets = false;
     bool force = false;
     bool quiet = false;
     FormatRequest format;
@@ -40,7 +43,8 @@ const char* const description =
     "  velmora-render INPUT OUTPUT [--set NAME=VALUE]...\n"
     "  velmora-render --out-dir DIR [-j N] INPUT...\n"
     "  velmora-render --demo OUTPUT\n"
-    "  velmora-render --list-params [--plugin PLUGIN]\n";
+    "  velmora-render --list-params [--plugin PLUGIN]\n"
+    "  velmora-render --list-presets [--plugin PLUGIN]\n";
 
 const char* const footer =
     "OUTPUT is written in the input's format and sample format unless --format,\n"
@@ -48,7 +52,8 @@ const char* const footer =
     "Mono files are processed as dual mono and written as mono. Parameter values are\n"
     "normalized 0..1 or percentages, e.g. --set Drive=0.6 --set \"Tube Bias=70%\", or, for an\n"
     "LV2 plug-in, values in the units it shows, e.g. --set Output=-3dB --set Oversampling=4x\n"
-    "(--list-params shows units and ranges). A plug-in's latency is compensated: the output\n"
+    "(--list-params shows units and ranges). --preset sets an LV2 plug-in's preset first,\n"
+    "--set then changes single values. A plug-in's latency is compensated: the output\n"
     "lines up with the input and is as long.\n\n"
     "Exit status: 0 done, 1 a file or the plug-in failed, 2 a usage error.";
 
@@ -78,6 +83,10 @@ void addOptions(CLI::App& app, Options& options) {
                      ->type_name("OUTPUT");
     auto* list = app.add_flag("--list-params", options.listParams,
                               "print the plug-in's parameters and exit");
+    app.add_option("--preset", options.preset, "start from the LV2 plug-in's preset NAME")
+        ->type_name("NAME");
+    auto* listPresets = app.add_flag("--list-presets", options.listPresets,
+                                     "print the plug-in's presets and exit");
     app.add_option("--format", options.format.container, "output container")
         ->check(CLI::IsMember(containerNames));
     app.add_option("--sample-format", options.format.sampleFormat, "output sample format")
@@ -86,10 +95,11 @@ void addOptions(CLI::App& app, Options& options) {
     app.add_flag("-q,--quiet", options.quiet, "no progress bar and no summary");
     demo->excludes(outDir)->excludes(list);
     list->excludes(outDir);
+    listPresets->excludes(outDir)->excludes(demo)->excludes(list);
 }
 
 void checkMode(const Options& options) {
-    if (options.listParams || !options.demoOutput.empty()) {
+    if (options.listParams || options.listPresets || !options.demoOutput.empty()) {
         if (!options.files.empty())
             throw UsageError("unexpected file argument " + inQuotes(options.files.front()));
     } else if (!options.outDir.empty()) {
@@ -99,6 +109,14 @@ void checkMode(const Options& options) {
                              ? "expected INPUT and OUTPUT (see --help)"
                              : "expected one INPUT and one OUTPUT; use --out-dir DIR for several inputs");
     }
+}
+
+void printPresets(const std::vector<Lv2Preset>& presets) {
+    size_t width = 4;
+    for (const Lv2Preset& p : presets) width = std::max(width, p.label.size());
+    std::printf("%-*s  %s\n", static_cast<int>(width), "name", "comment");
+    for (const Lv2Preset& p : presets)
+        std::printf("%-*s  %s\n", static_cast<int>(width), p.label.c_str(), p.comment.c_str());
 }
 
 bool samePath(const fs::path& a, const fs::path& b) {
@@ -275,13 +293,18 @@ int run(const Options& options) {
         checkOutputPath(dryPathFor(options.demoOutput), {options.demoOutput}, options.force);
     } else if (!options.outDir.empty()) {
         outputs = batchOutputs(options);
-    } else if (!options.listParams) {
+    } else if (!options.listParams && !options.listPresets) {
         checkOutputPath(options.files[1], {options.files[0]}, options.force);
     }
 
     const std::string pluginPath =
         options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;
     PluginModule module = loadPluginModule(pluginPath);
+    if (options.listPresets) {
+        if (!module.lv2) throw UsageError(inQuotes(pluginPath) + " is no LV2 plug-in; presets are read from LV2 plug-ins only");
+        printPresets(loadLv2Presets(*module.lv2));
+        return 0;
+    }
     RenderSettings renderSettings;
     renderSettings.blockSize = options.blockSize;
     renderSettings.format = options.format;
@@ -292,6 +315,10 @@ int run(const Options& options) {
         EffectIdentity identity = identifyEffect(probe, pluginPath);
         renderSettings.effectName = identity.name;
         renderSettings.parameters = resolveParameterSettings(settings, describeParameters(probe));
+        if (!options.preset.empty()) {
+            std::vector<ResolvedSetting> ports = findLv2Preset(module, options.preset).ports;
+            renderSettings.parameters.insert(renderSettings.parameters.begin(), ports.begin(), ports.end());
+        }
         if (options.listParams) {
             for (const ResolvedSetting& s : renderSettings.parameters)
                 setEffectParameter(probe, s.index, s.value);
