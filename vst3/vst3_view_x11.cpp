@@ -57,7 +57,7 @@ void closeViewEditor(Vst3View& view) {
 
 void viewEventsPending(Vst3View& view) {
     pumpX11Editor(panelOf(view));
-    finishEndedDrag(*view.plugin);
+    afterPanelEvents(*view.plugin);
 }
 
 void viewTimerTick(Vst3View& view) {

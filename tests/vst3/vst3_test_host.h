@@ -257,8 +257,28 @@ struct Vst3Instance {
                          changes ? &changes->changes : nullptr, nullptr, nullptr, nullptr, nullptr};
         return processor->vtbl->process(processor, &data);
     }
+    // The controller's value, as the host's setParamNormalized sets it.
     void setParameter(ParamID id, double value) {
         controller->vtbl->setParamNormalized(controller, id, value);
     }
     double parameter(ParamID id) { return controller->vtbl->getParamNormalized(controller, id); }
+    // A change as a host makes it: the controller's value and a point for the processor in an
+    // empty block.
+    void send(ParamID id, double value) {
+        setParameter(id, value);
+        ParameterChanges change{{id, {{0, value}}}};
+        process(nullptr, nullptr, 0, &change);
+    }
+    // The processor's values, as the component's state saves them.
+    std::vector<float> processorValues() {
+        MemoryStream saved;
+        component->vtbl->getState(component, &saved.stream);
+        std::vector<float> values(8);
+        for (size_t i = 0; i < values.size() && saved.bytes.size() >= 40; ++i) {
+            uint32_t word = 0;
+            for (int b = 3; b >= 0; --b) word = word << 8 | saved.bytes[8 + 4 * i + static_cast<size_t>(b)];
+            std::memcpy(&values[i], &word, 4);
+        }
+        return values;
+    }
 };
