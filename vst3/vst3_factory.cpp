@@ -67,6 +67,7 @@ void fillClassInfoDetails(Info& info) {
 }
 
 std::atomic<uint32_t> factoryReferences{0};
+FUnknown* factoryContext = nullptr;  // IPluginFactory3's host context, held until the last release
 
 tresult VELMORA_VST3_CALL factoryQueryInterface(IPluginFactory* self, const TUID iid, void** object) {
     if (!object) return kInvalidArgument;
@@ -86,6 +87,7 @@ uint32_t VELMORA_VST3_CALL factoryRelease(IPluginFactory*) {
     uint32_t count = factoryReferences.load();
     while (count > 0 && !factoryReferences.compare_exchange_weak(count, count - 1)) {
     }
+    if (count == 1) holdReference(factoryContext, static_cast<FUnknown*>(nullptr));
     return count > 0 ? count - 1 : 0;
 }
 
@@ -131,7 +133,11 @@ tresult VELMORA_VST3_CALL createInstance(IPluginFactory*, FIDString cid, FIDStri
     return result;
 }
 
-tresult VELMORA_VST3_CALL setHostContext(IPluginFactory*, FUnknown*) { return kResultOk; }
+// On the host's UI thread, before or between instances: the editors may take the run loop.
+tresult VELMORA_VST3_CALL setHostContext(IPluginFactory*, FUnknown* context) {
+    holdReference(factoryContext, context);
+    return kResultOk;
+}
 
 const IPluginFactoryVtbl factoryTable = {
     factoryQueryInterface, factoryAddRef, factoryRelease,      getFactoryInfo, countClasses,
@@ -143,6 +149,8 @@ IPluginFactory factory{&factoryTable};
 }  // namespace
 
 const Uid& velmoraClassId() { return classId; }
+
+FUnknown* factoryHostContext() { return factoryContext; }
 
 VELMORA_VST3_EXPORT IPluginFactory* VELMORA_VST3_CALL GetPluginFactory() {
     factory.vtbl->addRef(&factory);

@@ -106,6 +106,9 @@ static_assert(std::is_standard_layout_v<Vst3Plugin>);
 // The class this library makes: its ID, derived from the VST 2.4 identity.
 const vst3::Uid& velmoraClassId();
 
+// The context the host gave the factory (IPluginFactory3), or null.
+vst3::FUnknown* factoryHostContext();
+
 // A new instance holding one reference; null when out of memory.
 Vst3Plugin* createVst3Plugin();
 
