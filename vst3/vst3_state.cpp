@@ -27,14 +27,21 @@ void putHeader(unsigned char* at, const char (&tag)[4], uint32_t version) {
     putWord(at + 4, version);
 }
 
+// Streams may take and deliver less than asked per call: writes until the count is written
+// or the stream takes nothing, reads until the count or the end.
 bool writeAll(vst3::IBStream* stream, unsigned char* bytes, int32_t count) {
     if (!stream) return false;
-    int32_t written = 0;
-    return stream->vtbl->write(stream, bytes, count, &written) == vst3::kResultOk &&
-           written == count;
+    int32_t done = 0;
+    while (done < count) {
+        int32_t written = 0;
+        if (stream->vtbl->write(stream, bytes + done, count - done, &written) != vst3::kResultOk ||
+            written <= 0 || written > count - done)
+            return false;
+        done += written;
+    }
+    return true;
 }
 
-// Streams may deliver less than asked per call; reads until the count or the end.
 bool readAll(vst3::IBStream* stream, unsigned char* bytes, int32_t count) {
     if (!stream) return false;
     int32_t done = 0;

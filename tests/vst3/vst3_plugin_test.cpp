@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <regex>
 #include <limits>
 
 #include "support/noise.h"
@@ -76,6 +78,37 @@ TEST(Vst3Module, FactoryDescribesOneEffectUnderTheVst2DerivedClassId) {
     EXPECT_EQ(factory->vtbl->createInstance(factory, info.cid, IPlugView_iid.bytes, &object), kNoInterface);
     EXPECT_EQ(object, nullptr);
     release(factory3);
+}
+
+// The bundle's module information says what the factory says, so hosts that read it list the
+// class without loading the module.
+TEST(Vst3Module, ModuleInformationMatchesTheFactory) {
+    const std::string module = VELMORA_VST3_MODULE_PATH;
+    std::ifstream file(module.substr(0, module.rfind('/')) + "/../Resources/moduleinfo.json");
+    ASSERT_TRUE(file.good());
+    const std::string json{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::vector<std::string> values;  // every key's text value, as "Key=value"
+    const std::regex pair("\"([^\"]+)\": \"([^\"]*)\"");
+    for (auto at = std::sregex_iterator(json.begin(), json.end(), pair); at != std::sregex_iterator(); ++at)
+        values.push_back((*at)[1].str() + "=" + (*at)[2].str());
+    Vst3Module vst3;
+    IPluginFactory* factory = vst3.factory();
+    PClassInfo2 info{};
+    ASSERT_EQ(factory->vtbl->getClassInfo2(factory, 0, &info), kResultOk);
+    std::string cidText;
+    for (const std::string& value : values)
+        if (value.rfind("CID=", 0) == 0) cidText = value.substr(4);
+    ASSERT_EQ(cidText.size(), 32u);
+    EXPECT_EQ(uidFromString(cidText.c_str()), std::vector<char>(info.cid, info.cid + 16));
+    const std::vector<std::string> expected = {
+        "Name=Tolvan_Velmora", "Version=" + std::string(info.version), "Vendor=" + std::string(info.vendor),
+        "URL=", "E-Mail=", "CID=" + cidText, "Category=" + std::string(info.category),
+        "Name=" + std::string(info.name), "Vendor=" + std::string(info.vendor),
+        "Version=" + std::string(info.version), "SDKVersion=" + std::string(info.sdkVersion)};
+    EXPECT_EQ(values, expected);
+    EXPECT_NE(json.find("\"Sub Categories\": [\"Fx\", \"Distortion\"]"), std::string::npos);
+    EXPECT_STREQ(info.subCategories, "Fx|Distortion");
+    EXPECT_NE(json.find("\"Cardinality\": 2147483647"), std::string::npos);
 }
 
 TEST(Vst3Module, InterfacesShareOneCountReleasedInAnyOrder) {
@@ -286,6 +319,7 @@ TEST(Vst3Module, StateRoundTripsAndBadStateChangesNothing) {
     source.send(0, 0.123);
     source.send(7, 1.0);
     MemoryStream saved;
+    saved.largestWrite = 5;
     ASSERT_EQ(source.component->vtbl->getState(source.component, &saved.stream), kResultOk);
     ASSERT_EQ(saved.bytes.size(), 44u);
     EXPECT_EQ(std::string(saved.bytes.begin(), saved.bytes.begin() + 4), "TVLM");

@@ -109,6 +109,7 @@ struct MemoryStream {
     std::vector<unsigned char> bytes;
     size_t position = 0;
     int32_t largestRead = 1 << 30;  // a smaller value makes reads come in pieces
+    int32_t largestWrite = 1 << 30;  // and writes
 
     static MemoryStream& of(IBStream* s) { return *reinterpret_cast<MemoryStream*>(s); }
     static inline const IBStreamVtbl table = {
@@ -125,10 +126,11 @@ struct MemoryStream {
         },
         [](IBStream* s, void* buffer, int32_t count, int32_t* done) -> tresult {
             MemoryStream& m = of(s);
+            const int32_t n = std::min(std::max(count, 0), m.largestWrite);
             const auto* from = static_cast<const unsigned char*>(buffer);
-            m.bytes.insert(m.bytes.begin() + static_cast<ptrdiff_t>(m.position), from, from + count);
-            m.position += static_cast<size_t>(count);
-            if (done) *done = count;
+            m.bytes.insert(m.bytes.begin() + static_cast<ptrdiff_t>(m.position), from, from + n);
+            m.position += static_cast<size_t>(n);
+            if (done) *done = n;
             return kResultOk;
         },
         [](IBStream* s, int64_t pos, int32_t, int64_t* result) -> tresult {
