@@ -47,7 +47,6 @@ int main(int argc, char** argv) {
         "    \"E-Mail\": \"\",\n"
         "    \"Flags\": {\"Unicode\": true, \"Classes Discardable\": false, \"Component Non Discardable\": false}\n"
         "  },\n"
-        "  \"Compatibility\": [],\n"
         "  \"Classes\": [\n"
         "    {\n"
         "      \"CID\": " + quoted(cid) + ",\n"
