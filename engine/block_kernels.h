@@ -17,6 +17,7 @@ struct BlockKernel {
     const char* name;
     InstructionSet instructionSet;
     BlockPath process;
+    BlockPath64 process64;  // the same arithmetic with 64-bit samples in and out
     // The kernel's own tanh and sin, in place over count values.
     void (*tanhBlock)(double* values, int count);
     void (*sinBlock)(double* values, int count);

@@ -27,15 +27,18 @@ BlockSnapshot takeSnapshot(const BlockSettings& settings) {
                          outputGainFor(p[parameterOutput])};
 }
 
-void copyBypassedBlock(const float* const* inputs, float* const* outputs, int32_t sampleFrames) {
+namespace {
+
+template <class Sample>
+void copyBypassed(const Sample* const* inputs, Sample* const* outputs, int32_t sampleFrames) {
     if (sampleFrames < 1) return;
     const size_t frames = static_cast<size_t>(sampleFrames);
     // A channel written first must not be the other channel's input (crossed buffers):
     // then copy frame by frame, reading both inputs before writing either output.
     if (outputs[0] == inputs[1] || outputs[1] == inputs[0]) {
         for (size_t i = 0; i < frames; ++i) {
-            const float left = inputs[0][i];
-            const float right = inputs[1][i];
+            const Sample left = inputs[0][i];
+            const Sample right = inputs[1][i];
             outputs[0][i] = left;
             outputs[1][i] = right;
         }
@@ -43,7 +46,16 @@ void copyBypassedBlock(const float* const* inputs, float* const* outputs, int32_
     }
     for (int channel = 0; channel < 2; ++channel)
         if (outputs[channel] != inputs[channel])
-            std::memmove(outputs[channel], inputs[channel], frames * sizeof(float));
+            std::memmove(outputs[channel], inputs[channel], frames * sizeof(Sample));
+}
+
+}  // namespace
+
+void copyBypassedBlock(const float* const* inputs, float* const* outputs, int32_t sampleFrames) {
+    copyBypassed(inputs, outputs, sampleFrames);
+}
+void copyBypassedBlock(const double* const* inputs, double* const* outputs, int32_t sampleFrames) {
+    copyBypassed(inputs, outputs, sampleFrames);
 }
 
 double tubeRateConstant(double fs) { return circle::twoPi * (1000.0 / fs); }

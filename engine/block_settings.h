@@ -29,6 +29,7 @@ BlockSnapshot takeSnapshot(const BlockSettings& settings);
 
 // Copies input to output for a bypassed block; safe for in-place and crossed buffers.
 void copyBypassedBlock(const float* const* inputs, float* const* outputs, int32_t sampleFrames);
+void copyBypassedBlock(const double* const* inputs, double* const* outputs, int32_t sampleFrames);
 
 constexpr double stageThreshold = 0.01;  // 172 Sieve and 580 Glue act only above this
 
@@ -53,6 +54,11 @@ double tubeRateConstant(double fs);
 struct EngineState;
 
 // One way of processing a block that is not bypassed: the literal path or a block kernel.
-using BlockPath = void (*)(EngineState& engine, const BlockConstants& constants,
-                           const float* const* inputs, float* const* outputs,
-                           int32_t sampleFrames);
+// Samples in and out as the host passes them: 32-bit, or 64-bit with the engine's output
+// unrounded.
+template <class Sample>
+using BlockPathOf = void (*)(EngineState& engine, const BlockConstants& constants,
+                             const Sample* const* inputs, Sample* const* outputs,
+                             int32_t sampleFrames);
+using BlockPath = BlockPathOf<float>;
+using BlockPath64 = BlockPathOf<double>;

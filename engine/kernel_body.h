@@ -326,14 +326,14 @@ template <class Wide>
     });
 }
 
-template <class Wide>
-[[gnu::noinline]] void writeOutput(const BlockConstants& c, Chunk& k, float* const* outputs, int32_t start, int32_t frames) {
+template <class Wide, class Sample>
+[[gnu::noinline]] void writeOutput(const BlockConstants& c, Chunk& k, Sample* const* outputs, int32_t start, int32_t frames) {
     overLanes<Wide>(2 * frames, [&]<class V>(int i) {
         store(k.wet + i, formula::clampOutput(formula::mixOutput(c, load<V>(k.wet + i), load<V>(k.dry + i))));
     });
     for (int32_t i = 0; i < frames; ++i) {
-        outputs[0][start + i] = static_cast<float>(k.wet[2 * i]);
-        outputs[1][start + i] = static_cast<float>(k.wet[2 * i + 1]);
+        outputs[0][start + i] = static_cast<Sample>(k.wet[2 * i]);
+        outputs[1][start + i] = static_cast<Sample>(k.wet[2 * i + 1]);
     }
 }
 
@@ -355,9 +355,9 @@ bool chunkIsSilent(EngineState& engine, const Chunk& k, int32_t frames) {
     return atRest(engine.sideHighPass) && atRest(engine.sidePresence);
 }
 
-template <class Wide, class Split>
-void processChunks(EngineState& engine, const BlockConstants& c, const float* const* inputs,
-                   float* const* outputs, int32_t sampleFrames) {
+template <class Wide, class Split, class Sample>
+void processChunks(EngineState& engine, const BlockConstants& c, const Sample* const* inputs,
+                   Sample* const* outputs, int32_t sampleFrames) {
     Chunk k;
     for (int32_t start = 0; start < sampleFrames; start += chunkFrames) {
         const int32_t frames = sampleFrames - start < chunkFrames ? sampleFrames - start : chunkFrames;
@@ -375,7 +375,7 @@ void processChunks(EngineState& engine, const BlockConstants& c, const float* co
             runMomentumBoost<Wide>(c, k, frames);
             for (int32_t i = 0; i < frames; ++i) peakFollower(i);
             peakFollower.storeState(engine);
-            for (int32_t i = 0; i < frames; ++i) outputs[0][start + i] = outputs[1][start + i] = 0.0f;
+            for (int32_t i = 0; i < frames; ++i) outputs[0][start + i] = outputs[1][start + i] = Sample{0};
             continue;
         }
         runBandSplit<Split>(engine, k, frames, controlState, [&] { runMomentumBoost<Wide>(c, k, frames); },
@@ -424,7 +424,8 @@ void stereoFirRun(const double* taps, int length, const double* line, int output
 // The kernel of one width, for the unit that builds it.
 template <class Wide, class Split>
 constexpr BlockKernel makeBlockKernel(const char* name, InstructionSet instructionSet) {
-    return BlockKernel{name, instructionSet, processChunks<Wide, Split>, blockmath::tanhBlock<Wide>,
+    return BlockKernel{name, instructionSet, processChunks<Wide, Split, float>,
+                       processChunks<Wide, Split, double>, blockmath::tanhBlock<Wide>,
                        blockmath::sinBlock<Wide>, stereoFirRun<Wide>};
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include "engine/block_kernels.h"
 #include "engine/stage_formulas.h"
@@ -37,17 +38,75 @@ void lower(Oversampler& o, int32_t frames) {
 
 // Reads a chunk of input into rateBuffers[0] and the delayed dry input beside it, before
 // anything is written (the output may be the input's buffer).
-void readChunk(Oversampler& o, const float* const* inputs, int32_t offset, int32_t frames,
-               float (*dry)[oversamplingChunkFrames]) {
+template <class Sample>
+void readChunk(Oversampler& o, const Sample* const* inputs, int32_t offset, int32_t frames,
+               Sample (*dry)[oversamplingChunkFrames]) {
     constexpr int mask = dryDelayFrames - 1;
     for (int32_t i = 0; i < frames; ++i) {
         for (int c = 0; c < 2; ++c) {
-            const float x = inputs[c][offset + i];
+            const Sample x = inputs[c][offset + i];
             o.rateBuffers[0][2 * i + c] = x;
             o.dryDelay[c][o.dryPosition] = x;
-            dry[c][i] = o.dryDelay[c][(o.dryPosition - o.latency) & mask];
+            dry[c][i] = static_cast<Sample>(o.dryDelay[c][(o.dryPosition - o.latency) & mask]);
         }
         o.dryPosition = (o.dryPosition + 1) & mask;
+    }
+}
+
+// The kernel's buffers in the samples of the block.
+template <class Sample>
+auto& kernelArrays(Oversampler::KernelBuffers& buffers) {
+    if constexpr (std::is_same_v<Sample, float>)
+        return buffers.single;
+    else
+        return buffers.wide;
+}
+
+template <class Sample>
+void processOversampled(BlockPathOf<Sample> path, Oversampler& o, EngineState& engine, double hostRate,
+                        const BlockSettings& settings, const Sample* const* inputs, Sample* const* outputs,
+                        int32_t sampleFrames) {
+    if (o.factor == 1) {
+        processBlockWith(path, engine, hostRate, settings, inputs, outputs, sampleFrames);
+        return;
+    }
+    const bool bypassed = isBlockBypassed(settings);
+    const BlockConstants c = cookBlockConstants(takeSnapshot(settings), hostRate * o.factor);
+    // The kernel makes the wet signal with its output gain and clamp, at the high rate; the
+    // dry share is added after the way down, to the delayed input.
+    BlockConstants wetOnly = c;
+    wetOnly.mix = 1.0;
+    wetOnly.dryShare = 0.0;
+    auto& kernelInput = kernelArrays<Sample>(o.kernelInput);
+    auto& kernelOutput = kernelArrays<Sample>(o.kernelOutput);
+    const Sample* kernelInputs[2] = {kernelInput[0], kernelInput[1]};
+    Sample* kernelOutputs[2] = {kernelOutput[0], kernelOutput[1]};
+
+    for (int32_t offset = 0; offset < sampleFrames; offset += oversamplingChunkFrames) {
+        const int32_t left = sampleFrames - offset;
+        const int32_t frames = left < oversamplingChunkFrames ? left : oversamplingChunkFrames;
+        Sample dry[2][oversamplingChunkFrames];
+        readChunk(o, inputs, offset, frames, dry);
+        if (bypassed) {
+            for (int ch = 0; ch < 2; ++ch)
+                std::memcpy(outputs[ch] + offset, dry[ch], sizeof(Sample) * static_cast<size_t>(frames));
+            continue;
+        }
+        const int32_t topFrames = frames * o.factor;
+        const double* top = raise(o, frames);
+        for (int32_t m = 0; m < topFrames; ++m)
+            for (int ch = 0; ch < 2; ++ch) kernelInput[ch][m] = static_cast<Sample>(top[2 * m + ch]);
+        path(engine, wetOnly, kernelInputs, kernelOutputs, topFrames);
+        double* wetTop = o.rateBuffers[doublingsFor(o.factor)];
+        for (int32_t m = 0; m < topFrames; ++m)
+            for (int ch = 0; ch < 2; ++ch) wetTop[2 * m + ch] = kernelOutput[ch][m];
+        lower(o, frames);
+        for (int32_t i = 0; i < frames; ++i)
+            for (int ch = 0; ch < 2; ++ch) {
+                const double wet = o.rateBuffers[0][2 * i + ch];
+                const double mixed = c.mix * wet + (static_cast<double>(dry[ch][i]) * c.dryShare) * c.outputGain;
+                outputs[ch][offset + i] = static_cast<Sample>(formula::clampOutput(mixed));
+            }
     }
 }
 
@@ -103,46 +162,7 @@ void processOversampledBlockWith(BlockPath path, Oversampler& o, EngineState& en
                                  double hostRate, const BlockSettings& settings,
                                  const float* const* inputs, float* const* outputs,
                                  int32_t sampleFrames) {
-    if (o.factor == 1) {
-        processBlockWith(path, engine, hostRate, settings, inputs, outputs, sampleFrames);
-        return;
-    }
-    const bool bypassed = isBlockBypassed(settings);
-    const BlockConstants c = cookBlockConstants(takeSnapshot(settings), hostRate * o.factor);
-    // The kernel makes the wet signal with its output gain and clamp, at the high rate; the
-    // dry share is added after the way down, to the delayed input.
-    BlockConstants wetOnly = c;
-    wetOnly.mix = 1.0;
-    wetOnly.dryShare = 0.0;
-    const float* kernelInputs[2] = {o.kernelInput[0], o.kernelInput[1]};
-    float* kernelOutputs[2] = {o.kernelOutput[0], o.kernelOutput[1]};
-
-    for (int32_t offset = 0; offset < sampleFrames; offset += oversamplingChunkFrames) {
-        const int32_t left = sampleFrames - offset;
-        const int32_t frames = left < oversamplingChunkFrames ? left : oversamplingChunkFrames;
-        float dry[2][oversamplingChunkFrames];
-        readChunk(o, inputs, offset, frames, dry);
-        if (bypassed) {
-            for (int ch = 0; ch < 2; ++ch)
-                std::memcpy(outputs[ch] + offset, dry[ch], sizeof(float) * static_cast<size_t>(frames));
-            continue;
-        }
-        const int32_t topFrames = frames * o.factor;
-        const double* top = raise(o, frames);
-        for (int32_t m = 0; m < topFrames; ++m)
-            for (int ch = 0; ch < 2; ++ch) o.kernelInput[ch][m] = static_cast<float>(top[2 * m + ch]);
-        path(engine, wetOnly, kernelInputs, kernelOutputs, topFrames);
-        double* wetTop = o.rateBuffers[doublingsFor(o.factor)];
-        for (int32_t m = 0; m < topFrames; ++m)
-            for (int ch = 0; ch < 2; ++ch) wetTop[2 * m + ch] = o.kernelOutput[ch][m];
-        lower(o, frames);
-        for (int32_t i = 0; i < frames; ++i)
-            for (int ch = 0; ch < 2; ++ch) {
-                const double wet = o.rateBuffers[0][2 * i + ch];
-                const double mixed = c.mix * wet + (static_cast<double>(dry[ch][i]) * c.dryShare) * c.outputGain;
-                outputs[ch][offset + i] = static_cast<float>(formula::clampOutput(mixed));
-            }
-    }
+    processOversampled(path, o, engine, hostRate, settings, inputs, outputs, sampleFrames);
 }
 
 void processOversampledBlock(Oversampler& oversampler, EngineState& engine, double hostRate,
@@ -150,6 +170,13 @@ void processOversampledBlock(Oversampler& oversampler, EngineState& engine, doub
                              float* const* outputs, int32_t sampleFrames) {
     processOversampledBlockWith(chosenBlockKernel().process, oversampler, engine, hostRate,
                                 settings, inputs, outputs, sampleFrames);
+}
+
+void processOversampledBlock(Oversampler& oversampler, EngineState& engine, double hostRate,
+                             const BlockSettings& settings, const double* const* inputs,
+                             double* const* outputs, int32_t sampleFrames) {
+    processOversampled(chosenBlockKernel().process64, oversampler, engine, hostRate, settings, inputs,
+                       outputs, sampleFrames);
 }
 
 void processOversampledFrames(Oversampler& oversampler, EngineState& engine, double hostRate,

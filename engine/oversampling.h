@@ -31,12 +31,16 @@ struct Oversampler {
     int latency = 0;
     HalfRateStage stages[oversamplingStageCount];
     StereoFirRun firRun = stereoFirRunReference;  // the chosen kernel's build of it after setup
-    float dryDelay[2][dryDelayFrames];
+    double dryDelay[2][dryDelayFrames];  // holds 32-bit samples exactly
     int dryPosition = 0;
     // One chunk at every rate of the chain, stereo pairs; the kernel's planar float buffers.
     double rateBuffers[oversamplingStageCount + 1][2 * maxOversamplingFactor * oversamplingChunkFrames];
-    float kernelInput[2][maxOversamplingFactor * oversamplingChunkFrames];
-    float kernelOutput[2][maxOversamplingFactor * oversamplingChunkFrames];
+    // The kernel's planar buffers, in the samples of the block being processed.
+    union KernelBuffers {
+        float single[2][maxOversamplingFactor * oversamplingChunkFrames];
+        double wide[2][maxOversamplingFactor * oversamplingChunkFrames];
+    };
+    KernelBuffers kernelInput, kernelOutput;
 };
 
 // Designs the stages; factor 1, no history. Runs once, at instantiation.
@@ -58,6 +62,11 @@ int setOversamplingFactor(Oversampler& oversampler, EngineState& engine, int fac
 void processOversampledBlock(Oversampler& oversampler, EngineState& engine, double hostRate,
                              const BlockSettings& settings, const float* const* inputs,
                              float* const* outputs, int32_t sampleFrames);
+// The same with 64-bit samples: the engine's output unrounded, and at a factor above 1 the
+// kernel's signal at the high rate unrounded as well.
+void processOversampledBlock(Oversampler& oversampler, EngineState& engine, double hostRate,
+                             const BlockSettings& settings, const double* const* inputs,
+                             double* const* outputs, int32_t sampleFrames);
 
 // processOversampledBlock over any count of frames, in pieces the engine's 32-bit signed count
 // holds: for hosts that count frames in 32 unsigned bits (LV2, CLAP).

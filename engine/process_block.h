@@ -12,6 +12,9 @@
 void processBlockWith(BlockPath path, EngineState& engine, double sampleRate,
                       const BlockSettings& settings, const float* const* inputs,
                       float* const* outputs, int32_t sampleFrames);
+void processBlockWith(BlockPath64 path, EngineState& engine, double sampleRate,
+                      const BlockSettings& settings, const double* const* inputs,
+                      double* const* outputs, int32_t sampleFrames);
 
 // What the plug-in runs: the kernel chosen once per process (block_kernels.h).
 void processBlock(EngineState& engine, double sampleRate, const BlockSettings& settings,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #include "parameters/parameter_set.h"
 #include "vst3/vst3_plugin.h"
@@ -183,8 +184,11 @@ tresult VELMORA_VST3_CALL getBusArrangement(IAudioProcessor* self, int32_t dir, 
     return kResultOk;
 }
 
+// 32-bit samples, or 64-bit ones that take the engine's double output unrounded.
+bool knownSampleSize(int32_t size) { return size == kSample32 || size == kSample64; }
+
 tresult VELMORA_VST3_CALL canProcessSampleSize(IAudioProcessor*, int32_t size) {
-    return size == kSample32 ? kResultOk : kResultFalse;
+    return knownSampleSize(size) ? kResultOk : kResultFalse;
 }
 
 // What the host reads is recorded, so a later change it has not seen is reported to it.
@@ -207,7 +211,7 @@ uint32_t VELMORA_VST3_CALL getTailSamples(IAudioProcessor* self) {
 // A new rate redesigns the filters and keeps their state, as in the other formats; the
 // engine runs at the factor times that rate.
 tresult VELMORA_VST3_CALL setupProcessing(IAudioProcessor* self, ProcessSetup* setup) {
-    if (!setup || setup->symbolicSampleSize != kSample32) return kResultFalse;
+    if (!setup || !knownSampleSize(setup->symbolicSampleSize)) return kResultFalse;
     Vst3Plugin& plugin = *pluginOf(self);
     const double rate = setup->sampleRate > 0.0 ? setup->sampleRate : constructionRate;
     plugin.sampleRate = prepareEngine(plugin.engine, rate);
@@ -300,68 +304,84 @@ int32_t applyPointsUpTo(QueueCursor (&cursors)[parameterCount], float (&values)[
     return next;
 }
 
+template <class Sample>
+Sample** channelsOf(const AudioBusBuffers& bus) {
+    if constexpr (std::is_same_v<Sample, float>)
+        return bus.channelBuffers32;
+    else
+        return bus.channelBuffers64;
+}
+
 // The main buses' channels (left and right, or the mono channel twice); a missing input is
 // silence, processed in place in the cleared output. False when there is no output to write.
+template <class Sample>
 bool resolveBuses(const ProcessData& data, int32_t channels, int32_t frames,
-                  const float* (&inputs)[2], float* (&outputs)[2]) {
+                  const Sample* (&inputs)[2], Sample* (&outputs)[2]) {
     auto usable = [channels](const AudioBusBuffers* bus, int32_t count) {
-        if (count <= 0 || !bus || bus->numChannels < channels || !bus->channelBuffers32) return false;
+        if (count <= 0 || !bus || bus->numChannels < channels || !channelsOf<Sample>(*bus)) return false;
         for (int32_t c = 0; c < channels; ++c)
-            if (!bus->channelBuffers32[c]) return false;
+            if (!channelsOf<Sample>(*bus)[c]) return false;
         return true;
     };
     if (!usable(data.outputs, data.numOutputs)) return false;
     data.outputs[0].silenceFlags = 0;
-    outputs[0] = data.outputs[0].channelBuffers32[0];
-    outputs[1] = data.outputs[0].channelBuffers32[channels - 1];
+    outputs[0] = channelsOf<Sample>(data.outputs[0])[0];
+    outputs[1] = channelsOf<Sample>(data.outputs[0])[channels - 1];
     if (usable(data.inputs, data.numInputs)) {
-        inputs[0] = data.inputs[0].channelBuffers32[0];
-        inputs[1] = data.inputs[0].channelBuffers32[channels - 1];
+        inputs[0] = channelsOf<Sample>(data.inputs[0])[0];
+        inputs[1] = channelsOf<Sample>(data.inputs[0])[channels - 1];
     } else {
-        for (int32_t c = 0; c < channels; ++c) std::fill(outputs[c], outputs[c] + frames, 0.0f);
+        for (int32_t c = 0; c < channels; ++c) std::fill(outputs[c], outputs[c] + frames, Sample{0});
         inputs[0] = outputs[0];
         inputs[1] = outputs[1];
     }
     return true;
 }
 
+// The instance's mono buffers in the block's samples: the input, and the right channel that
+// is not written out.
+template <class Sample>
+auto& monoBuffers(Vst3Plugin& plugin) {
+    if constexpr (std::is_same_v<Sample, float>)
+        return plugin.monoBuffers32;
+    else
+        return plugin.monoBuffers64;
+}
+
 // A stretch of frames with one set of parameters. Mono runs through the instance's buffers:
 // the input on both channels, the left channel written out.
-void processStretch(Vst3Plugin& plugin, const BlockSettings& settings, const float* const (&inputs)[2],
-                    float* const (&outputs)[2], int32_t from, int32_t to) {
+template <class Sample>
+void processStretch(Vst3Plugin& plugin, const BlockSettings& settings, const Sample* const (&inputs)[2],
+                    Sample* const (&outputs)[2], int32_t from, int32_t to) {
     if (plugin.channelCount == 2) {
-        const float* in[2] = {inputs[0] + from, inputs[1] + from};
-        float* out[2] = {outputs[0] + from, outputs[1] + from};
+        const Sample* in[2] = {inputs[0] + from, inputs[1] + from};
+        Sample* out[2] = {outputs[0] + from, outputs[1] + from};
         processOversampledBlock(plugin.oversampler, plugin.engine, plugin.sampleRate, settings, in, out,
                                 to - from);
         return;
     }
+    auto& buffers = monoBuffers<Sample>(plugin);
     for (int32_t at = from; at < to; at += monoChunkFrames) {
         const int32_t frames = std::min(monoChunkFrames, to - at);
-        std::copy(inputs[0] + at, inputs[0] + at + frames, plugin.monoInput);
-        const float* in[2] = {plugin.monoInput, plugin.monoInput};
-        float* out[2] = {outputs[0] + at, plugin.monoRight};
+        std::copy(inputs[0] + at, inputs[0] + at + frames, buffers[0]);
+        const Sample* in[2] = {buffers[0], buffers[0]};
+        Sample* out[2] = {outputs[0] + at, buffers[1]};
         processOversampledBlock(plugin.oversampler, plugin.engine, plugin.sampleRate, settings, in, out,
                                 frames);
     }
 }
 
-tresult VELMORA_VST3_CALL process(IAudioProcessor* self, ProcessData* data) {
-    if (!data || data->symbolicSampleSize != kSample32) return kInvalidArgument;
-    Vst3Plugin& plugin = *pluginOf(self);
-    const int32_t frames = std::max(data->numSamples, 0);
-    runChosenFactorIfHostWillNot(plugin, frames);
-    takeHandedOverState(plugin);
-
+template <class Sample>
+void processAudio(Vst3Plugin& plugin, const ProcessData& data, int32_t frames) {
     BlockSettings settings{};
     std::copy(plugin.processorValues, plugin.processorValues + parameterCount, settings.parameters);
     settings.hostBypass = false;  // the Bypass parameter is the host's bypass
     QueueCursor cursors[parameterCount] = {};
-    collectQueues(plugin, data->inputParameterChanges, cursors);
+    collectQueues(plugin, data.inputParameterChanges, cursors);
 
-    const float* inputs[2] = {};
-    float* outputs[2] = {};
-    const bool audio = resolveBuses(*data, plugin.channelCount, frames, inputs, outputs);
+    const Sample* inputs[2] = {};
+    Sample* outputs[2] = {};
+    const bool audio = resolveBuses(data, plugin.channelCount, frames, inputs, outputs);
     int32_t position = 0;
     while (true) {
         const int32_t next = applyPointsUpTo(cursors, settings.parameters, position, frames);
@@ -374,6 +394,18 @@ tresult VELMORA_VST3_CALL process(IAudioProcessor* self, ProcessData* data) {
         plugin.processorValues[i] = settings.parameters[i];
         plugin.publishedValues[i].store(settings.parameters[i], std::memory_order_relaxed);
     }
+}
+
+tresult VELMORA_VST3_CALL process(IAudioProcessor* self, ProcessData* data) {
+    if (!data || !knownSampleSize(data->symbolicSampleSize)) return kInvalidArgument;
+    Vst3Plugin& plugin = *pluginOf(self);
+    const int32_t frames = std::max(data->numSamples, 0);
+    runChosenFactorIfHostWillNot(plugin, frames);
+    takeHandedOverState(plugin);
+    if (data->symbolicSampleSize == kSample64)
+        processAudio<double>(plugin, *data, frames);
+    else
+        processAudio<float>(plugin, *data, frames);
     return kResultOk;
 }
 

@@ -70,8 +70,8 @@ struct Vst3Plugin {
 
     EngineState engine;
     Oversampler oversampler;
-    float monoInput[monoChunkFrames];
-    float monoRight[monoChunkFrames];
+    float monoBuffers32[2][monoChunkFrames];  // the input; the right channel left unwritten
+    double monoBuffers64[2][monoChunkFrames];
 };
 
 // Fixed for good: hosts store automation and presets under these.

@@ -134,7 +134,7 @@ TEST(Vst3Module, InterfacesShareOneCountReleasedInAnyOrder) {
     EXPECT_EQ(release(processor), 0u);
 }
 
-TEST(Vst3Module, OneStereoOrMonoBusAt32Bits) {
+TEST(Vst3Module, OneStereoOrMonoBusAt32Or64Bits) {
     Vst3Module module;
     Vst3Instance plugin(module, rate);
     ASSERT_NE(plugin.component, nullptr);
@@ -169,14 +169,47 @@ TEST(Vst3Module, OneStereoOrMonoBusAt32Bits) {
     EXPECT_EQ(requirements->vtbl->getProcessContextRequirements(requirements), 0u);
     release(requirements);
     EXPECT_EQ(p->vtbl->canProcessSampleSize(p, kSample32), kResultOk);
-    EXPECT_EQ(p->vtbl->canProcessSampleSize(p, kSample64), kResultFalse);
-    ProcessSetup wide{kRealtime, kSample64, 512, rate};
-    EXPECT_EQ(p->vtbl->setupProcessing(p, &wide), kResultFalse);
+    EXPECT_EQ(p->vtbl->canProcessSampleSize(p, kSample64), kResultOk);
+    EXPECT_EQ(p->vtbl->canProcessSampleSize(p, 2), kResultFalse);
+    ProcessSetup unknownSize{kRealtime, 2, 512, rate};
+    EXPECT_EQ(p->vtbl->setupProcessing(p, &unknownSize), kResultFalse);
     EXPECT_EQ(p->vtbl->getLatencySamples(p), 0u);
 
     float left[4] = {0.5f, 0.5f, 0.5f, 0.5f}, right[4] = {0.5f, 0.5f, 0.5f, 0.5f};
-    EXPECT_EQ(plugin.process(left, right, 4, nullptr, kSample64), kInvalidArgument);
+    EXPECT_EQ(plugin.process(left, right, 4, nullptr, 2), kInvalidArgument);
     EXPECT_EQ(left[3], 0.5f);
+}
+
+// 64-bit hosts get the engine's double output unrounded: at 1x it rounds to the 32-bit
+// output exactly; oversampled, the kernel's signal is not rounded on the way either, so the
+// two differ by no more than 32-bit rounding.
+TEST(Vst3Module, SixtyFourBitSamplesAreTheEnginesOutputUnrounded) {
+    Vst3Module module;
+    for (double choice : {0.0, 1 / 3.0}) {
+        Vst3Instance single(module, rate), wide(module, rate, kSample64);
+        for (Vst3Instance* plugin : {&single, &wide}) {
+            plugin->send(8, choice), plugin->send(0, 0.8);
+            plugin->component->vtbl->setActive(plugin->component, 0);
+            plugin->component->vtbl->setActive(plugin->component, 1);
+        }
+        Stereo audio = testSignal(2048, 4);
+        std::vector<double> left(audio.first.begin(), audio.first.end()), right(audio.second.begin(), audio.second.end());
+        ParameterChanges changes{{5, {{900, 0.7}}}}, same = changes;
+        single.process(audio.first.data(), audio.second.data(), 2048, &changes);
+        ASSERT_EQ(wide.process64(left.data(), right.data(), 2048, &same), kResultOk);
+        size_t unrounded = 0;
+        double largest = 0.0;
+        for (size_t i = 0; i < left.size(); ++i) {
+            unrounded += static_cast<double>(static_cast<float>(left[i])) != left[i];
+            largest = std::max({largest, std::fabs(left[i] - audio.first[i]), std::fabs(right[i] - audio.second[i])});
+            if (choice == 0.0) {
+                ASSERT_EQ(static_cast<float>(left[i]), audio.first[i]) << i;
+                ASSERT_EQ(static_cast<float>(right[i]), audio.second[i]) << i;
+            }
+        }
+        EXPECT_GT(unrounded, 1000u) << choice;
+        EXPECT_LT(largest, 1e-6) << choice;
+    }
 }
 
 // Mono in and out is the stereo plug-in fed the signal on both channels, its left channel

@@ -226,13 +226,13 @@ struct Vst3Instance {
     IAudioProcessor* processor = nullptr;
     IEditController* controller = nullptr;
 
-    Vst3Instance(const Vst3Module& module, double rate) {
+    Vst3Instance(const Vst3Module& module, double rate, int32_t sampleSize = kSample32) {
         component = module.create<IComponent>(IComponent_iid);
         if (!component) return;
         component->vtbl->initialize(component, nullptr);
         processor = queryAs<IAudioProcessor>(unknown(component), IAudioProcessor_iid);
         controller = queryAs<IEditController>(unknown(component), IEditController_iid);
-        ProcessSetup setup{kRealtime, kSample32, 4096, rate};
+        ProcessSetup setup{kRealtime, sampleSize, 4096, rate};
         processor->vtbl->setupProcessing(processor, &setup);
         component->vtbl->setActive(component, 1);
         processor->vtbl->setProcessing(processor, 1);
@@ -249,13 +249,21 @@ struct Vst3Instance {
     Vst3Instance(const Vst3Instance&) = delete;
     Vst3Instance& operator=(const Vst3Instance&) = delete;
 
-    // Processes the frames in place in left and right.
+    // Processes the frames in place in left and right, 32-bit or 64-bit samples.
     tresult process(float* left, float* right, int32_t frames, ParameterChanges* changes = nullptr,
                     int32_t sampleSize = kSample32) {
         float* channels[2] = {left, right};
-        AudioBusBuffers input{2, 0, {channels}};
-        AudioBusBuffers output{2, 0, {channels}};
-        ProcessData data{kRealtime, sampleSize, frames, 1, 1, &input, &output,
+        AudioBusBuffers bus{2, 0, {channels}};
+        return processBuses(bus, frames, changes, sampleSize);
+    }
+    tresult process64(double* left, double* right, int32_t frames, ParameterChanges* changes = nullptr) {
+        AudioBusBuffers bus{2, 0, {}};
+        double* channels[2] = {left, right};
+        bus.channelBuffers64 = channels;
+        return processBuses(bus, frames, changes, kSample64);
+    }
+    tresult processBuses(AudioBusBuffers& bus, int32_t frames, ParameterChanges* changes, int32_t sampleSize) {
+        ProcessData data{kRealtime, sampleSize, frames, 1, 1, &bus, &bus,
                          changes ? &changes->changes : nullptr, nullptr, nullptr, nullptr, nullptr};
         return processor->vtbl->process(processor, &data);
     }
