@@ -4,6 +4,8 @@
 // component handler that records edits.
 #pragma once
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
