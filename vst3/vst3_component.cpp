@@ -115,6 +115,7 @@ tresult VELMORA_VST3_CALL setActive(IComponent* self, TBool state) {
         if (plugin.oversampler.factor == running) resetOversampledHistory(plugin.oversampler, plugin.engine);
     }
     plugin.active = state != 0;
+    plugin.processorRunning.store(false, std::memory_order_relaxed);
     return kResultOk;
 }
 
@@ -219,7 +220,10 @@ tresult VELMORA_VST3_CALL setupProcessing(IAudioProcessor* self, ProcessSetup* s
     return kResultOk;
 }
 
-tresult VELMORA_VST3_CALL setProcessing(IAudioProcessor*, TBool) { return kResultOk; }
+tresult VELMORA_VST3_CALL setProcessing(IAudioProcessor* self, TBool) {
+    pluginOf(self)->processorRunning.store(false, std::memory_order_relaxed);
+    return kResultOk;
+}
 
 // The block's parameter changes: for each parameter the host's queue and the next point to
 // apply. A point takes effect at its sample offset; points out of order take effect when
@@ -401,6 +405,8 @@ tresult VELMORA_VST3_CALL process(IAudioProcessor* self, ProcessData* data) {
     Vst3Plugin& plugin = *pluginOf(self);
     const int32_t frames = std::max(data->numSamples, 0);
     runChosenFactorIfHostWillNot(plugin, frames);
+    if (!plugin.processorRunning.load(std::memory_order_relaxed))
+        plugin.processorRunning.store(true, std::memory_order_relaxed);
     takeHandedOverState(plugin);
     if (data->symbolicSampleSize == kSample64)
         processAudio<double>(plugin, *data, frames);
@@ -444,6 +450,7 @@ Vst3Plugin* createVst3Plugin() {
     plugin->oversamplingChoice.store(0);
     plugin->runningFactor.store(1);
     plugin->hostCanRestart.store(false);
+    plugin->processorRunning.store(false);
     plugin->framesSinceChoice = 0;
     plugin->reportedLatency.store(0);
     plugin->restartAskedFor[0] = plugin->restartAskedFor[1] = 0;

@@ -161,7 +161,7 @@ tresult VELMORA_VST3_CALL setParamNormalized(IEditController* self, ParamID id, 
     if (id == oversamplingParameterId)
         chooseOversampling(plugin, oversamplingChoiceFromNormalized(value));
     else if (validId(id))
-        storeParameter(plugin, static_cast<int>(id), parameterFromHost(static_cast<int>(id), value));
+        setControllerParameter(plugin, static_cast<int>(id), parameterFromHost(static_cast<int>(id), value));
     reportLatencyChange(plugin);
     return validId(id) || id == oversamplingParameterId ? kResultOk : kInvalidArgument;
 }
@@ -187,7 +187,7 @@ float readParameter(void* context, int32_t index) { return loadParameter(pluginI
 void changeParameter(void* context, int32_t index, float edited) {
     Vst3Plugin& plugin = pluginIn(context);
     const float value = parameterFromHost(index, edited);
-    storeParameter(plugin, index, value);
+    setControllerParameter(plugin, index, value);
     IComponentHandler* handler = plugin.componentHandler;
     if (plugin.editedParameter != index) {
         finishEditorEdit(plugin);
@@ -210,6 +210,14 @@ void loadParameterValues(Vst3Plugin& plugin, const float (&values)[parameterCoun
         storeParameter(plugin, i, values[i]);
         plugin.handedOverValues[i].store(loadParameter(plugin, i), std::memory_order_relaxed);
     }
+    plugin.handOverPending.store(true, std::memory_order_release);
+}
+
+void setControllerParameter(Vst3Plugin& plugin, int index, float value) {
+    storeParameter(plugin, index, value);
+    if (plugin.processorRunning.load(std::memory_order_relaxed)) return;
+    for (int i = 0; i < parameterCount; ++i)
+        plugin.handedOverValues[i].store(loadParameter(plugin, i), std::memory_order_relaxed);
     plugin.handOverPending.store(true, std::memory_order_release);
 }
 

@@ -40,9 +40,12 @@ struct Vst3Plugin {
     // published at every block's end for getState.
     float processorValues[parameterCount];
     std::atomic<float> publishedValues[parameterCount];
-    // A loaded state for the processor, taken at the start of its next block.
+    // A loaded state for the processor, taken at the start of its next block. Until a block
+    // has run since the last activation or setProcessing(true), no queue can reach the
+    // processor: the controller's changes are handed over the same way then.
     std::atomic<float> handedOverValues[parameterCount];
     std::atomic<bool> handOverPending;
+    std::atomic<bool> processorRunning;
 
     // Oversampling, not automatable: a new factor changes the latency. The position (0..3)
     // chosen last, by the host's setParamNormalized, a state or a queue; it runs from the
@@ -142,6 +145,8 @@ inline void storeParameter(Vst3Plugin& plugin, int index, float value) {
 }
 // A loaded state: the controller's values now, the processor's at its next block.
 void loadParameterValues(Vst3Plugin& plugin, const float (&values)[parameterCount]);
+// A controller value the host or the editor set: the processor's too while it runs no blocks.
+void setControllerParameter(Vst3Plugin& plugin, int index, float value);
 // The processor's values, as getState saves them.
 void processorParameterValues(const Vst3Plugin& plugin, float (&values)[parameterCount]);
 

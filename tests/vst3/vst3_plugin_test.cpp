@@ -566,6 +566,17 @@ TEST(Vst3Module, ProcessorKeepsItsOwnValues) {
     plugin.process(audio.first.data(), audio.second.data(), 1024);
     reference.process(expected.first.data(), expected.second.data(), 1024);
     EXPECT_EQ(audio, expected);
+
+    // Before its first block no queue can reach the processor (Ardour sets and saves a
+    // session's values with its engine stopped): the controller's values are its own then.
+    Vst3Instance stopped(module, rate), queued(module, rate);
+    stopped.setParameter(0, 0.3);
+    queued.send(0, 0.3);
+    EXPECT_EQ(stopped.processorValues()[0], 0.3f);
+    audio = expected = testSignal(1024, 6);
+    stopped.process(audio.first.data(), audio.second.data(), 1024);
+    queued.process(expected.first.data(), expected.second.data(), 1024);
+    EXPECT_EQ(audio, expected);
 }
 
 // Stepped and list values map to positions as the SDK maps them: Bypass's 0.5 and 0.6 are on,
