@@ -210,13 +210,14 @@ uint32_t VELMORA_VST3_CALL getTailSamples(IAudioProcessor* self) {
 }
 
 // A new rate redesigns the filters and keeps their state, as in the other formats; the
-// engine runs at the factor times that rate.
+// engine runs at the running factor times that rate (a new factor waits for the activation
+// that follows, so its change clears the history once).
 tresult VELMORA_VST3_CALL setupProcessing(IAudioProcessor* self, ProcessSetup* setup) {
     if (!setup || !knownSampleSize(setup->symbolicSampleSize)) return kResultFalse;
     Vst3Plugin& plugin = *pluginOf(self);
     const double rate = setup->sampleRate > 0.0 ? setup->sampleRate : constructionRate;
     plugin.sampleRate = prepareEngine(plugin.engine, rate);
-    runChosenFactor(plugin);
+    setOversamplingFactor(plugin.oversampler, plugin.engine, plugin.oversampler.factor, plugin.sampleRate);
     return kResultOk;
 }
 
