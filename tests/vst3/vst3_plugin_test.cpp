@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <regex>
 #include <limits>
 
 #include "support/noise.h"
@@ -88,9 +87,16 @@ TEST(Vst3Module, ModuleInformationMatchesTheFactory) {
     ASSERT_TRUE(file.good());
     const std::string json{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     std::vector<std::string> values;  // every key's text value, as "Key=value"
-    const std::regex pair("\"([^\"]+)\": \"([^\"]*)\"");
-    for (auto at = std::sregex_iterator(json.begin(), json.end(), pair); at != std::sregex_iterator(); ++at)
-        values.push_back((*at)[1].str() + "=" + (*at)[2].str());
+    for (size_t key = json.find('"'); key != std::string::npos;) {
+        const size_t keyEnd = json.find('"', key + 1);
+        if (keyEnd == std::string::npos || json.compare(keyEnd + 1, 3, ": \"") != 0) {
+            key = keyEnd == std::string::npos ? keyEnd : json.find('"', keyEnd + 1);
+            continue;
+        }
+        const size_t valueEnd = json.find('"', keyEnd + 4);
+        values.push_back(json.substr(key + 1, keyEnd - key - 1) + "=" + json.substr(keyEnd + 4, valueEnd - keyEnd - 4));
+        key = json.find('"', valueEnd + 1);
+    }
     Vst3Module vst3;
     IPluginFactory* factory = vst3.factory();
     PClassInfo2 info{};
