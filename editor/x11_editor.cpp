@@ -147,6 +147,11 @@ bool createWindow(X11Editor& editor, Window parent) {
     if (!editor.window) return false;
     XStoreName(display, editor.window, "Tolvan Velmora");
     setFixedSize(display, editor.window);
+    // XEmbed's client information: protocol version 0, and the window wants to be mapped.
+    const long embedInfo[2] = {0, 1};
+    const Atom embedAtom = XInternAtom(display, "_XEMBED_INFO", False);
+    XChangeProperty(display, editor.window, embedAtom, embedAtom, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(embedInfo), 2);
 
     editor.copyContext = XCreateGC(display, editor.window, 0, nullptr);
     editor.frame = cairo_image_surface_create(CAIRO_FORMAT_RGB24, panelWidth, panelHeight);

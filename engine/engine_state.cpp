@@ -1,5 +1,6 @@
 #include "engine/engine_state.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -19,7 +20,36 @@ void keepDesign(FilterSection& section, const FilterSection& prepared) {
     section.a2 = prepared.a2;
 }
 
+// The frames until the slowest pole's r^n falls below floor (poles of z² + a1·z + a2); a
+// section that does not decay counts as a second at 192 kHz.
+int64_t sectionDecayFrames(const FilterSection& s, double floor) {
+    constexpr int64_t undecaying = 192000;
+    const double discriminant = s.a1 * s.a1 - 4.0 * s.a2;
+    const double radius = discriminant < 0.0
+                              ? std::sqrt(s.a2)
+                              : (std::fabs(s.a1) + std::sqrt(discriminant)) / 2.0;
+    if (!(radius < 1.0)) return undecaying;
+    if (radius <= 0.0) return 2;
+    return std::min(undecaying, static_cast<int64_t>(std::ceil(std::log(floor) / std::log(radius))) + 2);
+}
+
+int64_t chainDecayFrames(const FilterSection (&first)[2], const FilterSection (&second)[2], double floor) {
+    return sectionDecayFrames(first[0], floor) + sectionDecayFrames(first[1], floor) +
+           sectionDecayFrames(second[0], floor) + sectionDecayFrames(second[1], floor);
+}
+
 }  // namespace
+
+int64_t engineDecayFrames(const EngineState& engine, double floor) {
+    int64_t longest = 0;
+    for (const BandSplit& band : engine.bands) {
+        const int64_t low = sectionDecayFrames(band.lowSplit[0], floor) + sectionDecayFrames(band.lowSplit[1], floor);
+        longest = std::max({longest, low, chainDecayFrames(band.highSplit, band.midSplit, floor),
+                            chainDecayFrames(band.highSplit, band.topSplit, floor)});
+    }
+    return longest + sectionDecayFrames(engine.sideHighPass, floor) +
+           sectionDecayFrames(engine.sidePresence, floor);
+}
 
 double prepareEngine(EngineState& engine, double rate) {
     const double fs = rate > lowestPreparedRate ? rate : lowestPreparedRate;

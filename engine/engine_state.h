@@ -2,6 +2,8 @@
 // control signals and the constants that depend on the sample rate.
 #pragma once
 
+#include <cstdint>
+
 #include "engine/filter_section.h"
 
 struct BandSplit {
@@ -54,3 +56,9 @@ double prepareEngine(EngineState& engine, double rate);
 // the modulator phase return to their construction values. The prepared coefficients and
 // constants stay, so the engine runs on as a fresh one prepared for the same rate.
 void resetEngineHistory(EngineState& engine);
+
+// Frames (at the prepared rate) the filters need after the input falls silent until what they
+// still hold has decayed below `floor` times its level: per section the frames its slowest
+// pole takes, summed along the longest chain a signal passes (a band of the split, then the
+// side's two sections), from the prepared coefficients.
+int64_t engineDecayFrames(const EngineState& engine, double floor);

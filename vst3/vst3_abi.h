@@ -106,6 +106,8 @@ inline constexpr Uid IPlugFrame_iid = makeUid(0x367FAF01, 0xAFA94693, 0x8D4DA2A0
 inline constexpr Uid IRunLoop_iid = makeUid(0x18C35366, 0x97764F1A, 0x9C5B8385, 0x7A871389);
 inline constexpr Uid IEventHandler_iid = makeUid(0x561E65C9, 0x13A0496F, 0x813A2C35, 0x654D7983);
 inline constexpr Uid ITimerHandler_iid = makeUid(0x10BDD94F, 0x41424774, 0x821FAD8F, 0xECA72CA9);
+inline constexpr Uid IProcessContextRequirements_iid =
+    makeUid(0x2A654303, 0xEF764E3D, 0x95B5FE83, 0x730EF6D0);
 
 // Records.
 
@@ -172,6 +174,7 @@ struct RoutingInfo {
 enum SymbolicSampleSize : int32_t { kSample32 = 0, kSample64 = 1 };
 enum ProcessMode : int32_t { kRealtime = 0, kPrefetch = 1, kOffline = 2 };
 constexpr SpeakerArrangement kSpeakerStereo = 0x3;  // left and right
+constexpr SpeakerArrangement kSpeakerMono = 1 << 19;  // the centre speaker alone
 
 struct ProcessSetup {
     int32_t processMode;
@@ -321,6 +324,12 @@ VELMORA_VST3_INTERFACE(IAudioProcessor) {
     uint32_t(VELMORA_VST3_CALL* getTailSamples)(IAudioProcessor* self);
 };
 
+// Which parts of ProcessContext the processor reads: a flag word, 0 for none.
+VELMORA_VST3_INTERFACE(IProcessContextRequirements) {
+    VELMORA_VST3_UNKNOWN_FUNCTIONS(IProcessContextRequirements);
+    uint32_t(VELMORA_VST3_CALL* getProcessContextRequirements)(IProcessContextRequirements* self);
+};
+
 VELMORA_VST3_INTERFACE(IParamValueQueue) {
     VELMORA_VST3_UNKNOWN_FUNCTIONS(IParamValueQueue);
     ParamID(VELMORA_VST3_CALL* getParameterId)(IParamValueQueue* self);
@@ -455,5 +464,6 @@ static_assert(offsetof(IParameterChangesVtbl, getParameterData) == 4 * slot);
 static_assert(offsetof(IComponentHandlerVtbl, endEdit) == 5 * slot);
 static_assert(offsetof(IBStreamVtbl, tell) == 6 * slot);
 static_assert(offsetof(IRunLoopVtbl, unregisterTimer) == 6 * slot);
+static_assert(offsetof(IProcessContextRequirementsVtbl, getProcessContextRequirements) == 3 * slot);
 
 }  // namespace vst3

@@ -1,5 +1,7 @@
 // The edit controller: parameter descriptions, texts and values for the host, its own state,
 // the host's component handler, the editor view and the editor's edits.
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "parameters/parameter_set.h"
@@ -49,10 +51,17 @@ tresult VELMORA_VST3_CALL controllerTerminate(IEditController* self) {
     return componentTable.terminate(&pluginOf(self)->component);
 }
 
-// The component's state carries every parameter; the controller takes it as the component
-// does (one object, one set of values).
+// The component's state carries every parameter: the controller takes its values (the
+// processor had its own from the component's setState).
 tresult VELMORA_VST3_CALL setComponentState(IEditController* self, IBStream* stream) {
-    return componentTable.setState(&pluginOf(self)->component, stream);
+    Vst3Plugin& plugin = *pluginOf(self);
+    float values[parameterCount];
+    int choice = 0;
+    if (!readComponentState(stream, values, &choice)) return kResultFalse;
+    for (int i = 0; i < parameterCount; ++i) storeParameter(plugin, i, values[i]);
+    chooseOversampling(plugin, choice);
+    reportLatencyChange(plugin);
+    return kResultOk;
 }
 
 tresult VELMORA_VST3_CALL controllerSetState(IEditController* self, IBStream* stream) {
@@ -139,33 +148,42 @@ ParamValue VELMORA_VST3_CALL normalizedParamToPlain(IEditController*, ParamID id
 
 ParamValue VELMORA_VST3_CALL plainParamToNormalized(IEditController*, ParamID id, ParamValue plain) {
     if (id == programParameterId) return normalizedFromProgramPlain(plain);
+    constexpr int lastChoice = oversamplingChoiceCount - 1;
     if (id == oversamplingParameterId)
-        return oversamplingChoiceFromNormalized(plain / (oversamplingChoiceCount - 1)) /
-               static_cast<double>(oversamplingChoiceCount - 1);
-    return validId(id) ? normalizedFromShown(parameterTable[id], static_cast<float>(plain)) : plain;
+        return normalizedOfStep(std::clamp(static_cast<int>(std::lround(plain)), 0, lastChoice), lastChoice);
+    if (!validId(id)) return plain;
+    return parameterFromHost(static_cast<int>(id), normalizedFromShown(parameterTable[id], static_cast<float>(plain)));
 }
 
 ParamValue VELMORA_VST3_CALL getParamNormalized(IEditController* self, ParamID id) {
-    if (id == programParameterId) return normalizedFromProgram(pluginOf(self)->program.load(std::memory_order_relaxed));
+    Vst3Plugin& plugin = *pluginOf(self);
+    if (id == programParameterId) return normalizedFromProgram(plugin.program.load(std::memory_order_relaxed));
+    reportLatencyChange(plugin);
     if (id == oversamplingParameterId)
-        return pluginOf(self)->oversamplingChoice.load(std::memory_order_relaxed) /
-               static_cast<double>(oversamplingChoiceCount - 1);
-    return validId(id) ? loadParameter(*pluginOf(self), static_cast<int>(id)) : 0.0;
+        return normalizedOfStep(plugin.oversamplingChoice.load(std::memory_order_relaxed),
+                                oversamplingChoiceCount - 1);
+    return validId(id) ? loadParameter(plugin, static_cast<int>(id)) : 0.0;
 }
 
+// The controller's value only; the processor hears of a change through its queues. The
+// Oversampling choice is the one exception: it runs from the next activation, which the host
+// is asked for here.
 tresult VELMORA_VST3_CALL setParamNormalized(IEditController* self, ParamID id, ParamValue value) {
-    if (id == programParameterId) return selectProgram(*pluginOf(self), value);
-    if (id == oversamplingParameterId) {
-        chooseOversampling(*pluginOf(self), oversamplingChoiceFromNormalized(value), true);
-        return kResultOk;
-    }
-    if (!validId(id)) return kInvalidArgument;
-    storeParameter(*pluginOf(self), static_cast<int>(id), static_cast<float>(value));
-    return kResultOk;
+    Vst3Plugin& plugin = *pluginOf(self);
+    if (id == programParameterId) return selectProgram(plugin, value);
+    Vst3Plugin& plugin = *pluginOf(self);
+    if (id == oversamplingParameterId)
+        chooseOversampling(plugin, oversamplingChoiceFromNormalized(value));
+    else if (validId(id))
+        setControllerParameter(plugin, static_cast<int>(id), parameterFromHost(static_cast<int>(id), value));
+    reportLatencyChange(plugin);
+    return validId(id) || id == oversamplingParameterId ? kResultOk : kInvalidArgument;
 }
 
 tresult VELMORA_VST3_CALL setComponentHandler(IEditController* self, IComponentHandler* handler) {
-    holdReference(pluginOf(self)->componentHandler, handler);
+    Vst3Plugin& plugin = *pluginOf(self);
+    holdReference(plugin.componentHandler, handler);
+    plugin.hostCanRestart.store(handler != nullptr, std::memory_order_relaxed);
     return kResultOk;
 }
 
@@ -180,9 +198,10 @@ Vst3Plugin& pluginIn(void* context) { return *static_cast<Vst3Plugin*>(context);
 
 float readParameter(void* context, int32_t index) { return loadParameter(pluginIn(context), index); }
 
-void changeParameter(void* context, int32_t index, float value) {
+void changeParameter(void* context, int32_t index, float edited) {
     Vst3Plugin& plugin = pluginIn(context);
-    storeParameter(plugin, index, value);
+    const float value = parameterFromHost(index, edited);
+    setControllerParameter(plugin, index, value);
     IComponentHandler* handler = plugin.componentHandler;
     if (plugin.editedParameter != index) {
         finishEditorEdit(plugin);
@@ -194,10 +213,55 @@ void changeParameter(void* context, int32_t index, float value) {
 
 }  // namespace
 
-void chooseOversampling(Vst3Plugin& plugin, int choice, bool tellHost) {
-    const int previous = plugin.oversamplingChoice.exchange(choice, std::memory_order_relaxed);
-    if (tellHost && choice != previous && plugin.componentHandler)
-        plugin.componentHandler->vtbl->restartComponent(plugin.componentHandler, kLatencyChanged);
+float parameterFromHost(int index, double value) {
+    const int steps = parameterTable[index].steps;
+    if (steps > 0) return static_cast<float>(normalizedOfStep(stepOfNormalized(value, steps), steps));
+    return clampParameter(static_cast<float>(value));
+}
+
+void loadParameterValues(Vst3Plugin& plugin, const float (&values)[parameterCount]) {
+    for (int i = 0; i < parameterCount; ++i) {
+        storeParameter(plugin, i, values[i]);
+        plugin.handedOverValues[i].store(loadParameter(plugin, i), std::memory_order_relaxed);
+    }
+    plugin.handOverPending.store(true, std::memory_order_release);
+}
+
+void setControllerParameter(Vst3Plugin& plugin, int index, float value) {
+    storeParameter(plugin, index, value);
+    if (plugin.processorRunning.load(std::memory_order_relaxed)) return;
+    for (int i = 0; i < parameterCount; ++i)
+        plugin.handedOverValues[i].store(loadParameter(plugin, i), std::memory_order_relaxed);
+    plugin.handOverPending.store(true, std::memory_order_release);
+}
+
+void processorParameterValues(const Vst3Plugin& plugin, float (&values)[parameterCount]) {
+    const bool handedOver = plugin.handOverPending.load(std::memory_order_acquire);
+    for (int i = 0; i < parameterCount; ++i)
+        values[i] = (handedOver ? plugin.handedOverValues[i] : plugin.publishedValues[i]).load(std::memory_order_relaxed);
+}
+
+void chooseOversampling(Vst3Plugin& plugin, int choice) {
+    plugin.oversamplingChoice.store(std::clamp(choice, 0, oversamplingChoiceCount - 1), std::memory_order_relaxed);
+}
+
+int32_t currentLatency(const Vst3Plugin& plugin) {
+    const int factor = plugin.active ? plugin.runningFactor.load(std::memory_order_relaxed)
+                                     : oversamplingFactors[plugin.oversamplingChoice.load(std::memory_order_relaxed)];
+    return oversamplingLatency(factor);
+}
+
+void reportLatencyChange(Vst3Plugin& plugin) {
+    const int32_t chosen = oversamplingLatency(oversamplingFactors[plugin.oversamplingChoice.load(std::memory_order_relaxed)]);
+    const int32_t running = currentLatency(plugin);
+    const int32_t reported = plugin.reportedLatency.load(std::memory_order_relaxed);
+    const bool unseen = chosen != reported || running != reported;
+    const bool asked = plugin.restartAskedFor[0] == chosen && plugin.restartAskedFor[1] == running;
+    IComponentHandler* handler = plugin.componentHandler;
+    if (!unseen || asked || !handler) return;
+    plugin.restartAskedFor[0] = chosen;
+    plugin.restartAskedFor[1] = running;
+    handler->vtbl->restartComponent(handler, kLatencyChanged);
 }
 
 void finishEditorEdit(Vst3Plugin& plugin) {

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "vst3/vst3_identity.h"
 #include "vst3/vst3_plugin.h"
 
 #ifdef _WIN32
@@ -14,27 +15,9 @@ using namespace vst3;
 
 namespace {
 
-constexpr const char* sdkVersionText = "VST 3.7.9";
-constexpr const char* subCategories = "Fx|Distortion";
+using namespace vst3identity;
 
-// The published rule by which a VST 3 host finds the replacement of a VST 2 plug-in: the
-// 32 hexadecimal digits "565354" ('VST'), the unique ID in eight digits and the first nine
-// characters of the name in lower case (zeros past its end), read as an identifier string.
-constexpr Uid classIdFromVst2(uint32_t uniqueId, const char* name) {
-    unsigned char bytes[16] = {'V', 'S', 'T'};
-    for (int b = 0; b < 4; ++b) bytes[3 + b] = static_cast<unsigned char>(uniqueId >> (24 - 8 * b));
-    bool ended = false;
-    for (int i = 0; i < 9; ++i) {
-        ended = ended || name[i] == '\0';
-        const char c = ended ? '\0' : name[i];
-        bytes[7 + i] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
-    uint32_t words[4] = {};
-    for (int i = 0; i < 16; ++i) words[i / 4] = (words[i / 4] << 8) | bytes[i];
-    return makeUid(words[0], words[1], words[2], words[3]);
-}
-
-constexpr Uid classId = classIdFromVst2(static_cast<uint32_t>(velmoraVst2UniqueId), velmoraPluginName);
+constexpr Uid classId = makeUid(classWords.words[0], classWords.words[1], classWords.words[2], classWords.words[3]);
 
 template <size_t N>
 void copyText(char (&to)[N], const char* from) {
@@ -67,6 +50,7 @@ void fillClassInfoDetails(Info& info) {
 }
 
 std::atomic<uint32_t> factoryReferences{0};
+FUnknown* factoryContext = nullptr;  // IPluginFactory3's host context, held until the last release
 
 tresult VELMORA_VST3_CALL factoryQueryInterface(IPluginFactory* self, const TUID iid, void** object) {
     if (!object) return kInvalidArgument;
@@ -86,6 +70,7 @@ uint32_t VELMORA_VST3_CALL factoryRelease(IPluginFactory*) {
     uint32_t count = factoryReferences.load();
     while (count > 0 && !factoryReferences.compare_exchange_weak(count, count - 1)) {
     }
+    if (count == 1) holdReference(factoryContext, static_cast<FUnknown*>(nullptr));
     return count > 0 ? count - 1 : 0;
 }
 
@@ -131,7 +116,11 @@ tresult VELMORA_VST3_CALL createInstance(IPluginFactory*, FIDString cid, FIDStri
     return result;
 }
 
-tresult VELMORA_VST3_CALL setHostContext(IPluginFactory*, FUnknown*) { return kResultOk; }
+// On the host's UI thread, before or between instances: the editors may take the run loop.
+tresult VELMORA_VST3_CALL setHostContext(IPluginFactory*, FUnknown* context) {
+    holdReference(factoryContext, context);
+    return kResultOk;
+}
 
 const IPluginFactoryVtbl factoryTable = {
     factoryQueryInterface, factoryAddRef, factoryRelease,      getFactoryInfo, countClasses,
@@ -143,6 +132,8 @@ IPluginFactory factory{&factoryTable};
 }  // namespace
 
 const Uid& velmoraClassId() { return classId; }
+
+FUnknown* factoryHostContext() { return factoryContext; }
 
 VELMORA_VST3_EXPORT IPluginFactory* VELMORA_VST3_CALL GetPluginFactory() {
     factory.vtbl->addRef(&factory);

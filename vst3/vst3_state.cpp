@@ -28,25 +28,28 @@ void putHeader(unsigned char* at, const char (&tag)[4], uint32_t version) {
     putWord(at + 4, version);
 }
 
-bool writeAll(vst3::IBStream* stream, unsigned char* bytes, int32_t count) {
-    if (!stream) return false;
-    int32_t written = 0;
-    return stream->vtbl->write(stream, bytes, count, &written) == vst3::kResultOk &&
-           written == count;
-}
+// Streams may take and deliver less than asked per call: reads or writes until the count is
+// done, false when the stream fails or moves nothing (its end).
+using Transfer = vst3::tresult(VELMORA_VST3_CALL*)(vst3::IBStream*, void*, int32_t, int32_t*);
 
-// Streams may deliver less than asked per call; reads until the count or the end.
-bool readAll(vst3::IBStream* stream, unsigned char* bytes, int32_t count) {
-    if (!stream) return false;
+bool transferAll(vst3::IBStream* stream, Transfer transfer, unsigned char* bytes, int32_t count) {
     int32_t done = 0;
     while (done < count) {
-        int32_t got = 0;
-        if (stream->vtbl->read(stream, bytes + done, count - done, &got) != vst3::kResultOk ||
-            got <= 0 || got > count - done)
+        int32_t moved = 0;
+        if (transfer(stream, bytes + done, count - done, &moved) != vst3::kResultOk || moved <= 0 ||
+            moved > count - done)
             return false;
-        done += got;
+        done += moved;
     }
     return true;
+}
+
+bool writeAll(vst3::IBStream* stream, unsigned char* bytes, int32_t count) {
+    return stream && transferAll(stream, stream->vtbl->write, bytes, count);
+}
+
+bool readAll(vst3::IBStream* stream, unsigned char* bytes, int32_t count) {
+    return stream && transferAll(stream, stream->vtbl->read, bytes, count);
 }
 
 }  // namespace

@@ -173,7 +173,7 @@ tresult selectProgram(Vst3Plugin& plugin, double normalized) {
     StateStream state{{&stateStreamTable}, {}, 0, 0};
     if (!writeComponentState(&state.stream, values.parameters, values.oversamplingChoice)) return kInternalError;
     state.position = 0;
-    const tresult loaded = controllerTable.setComponentState(&plugin.controller, &state.stream);
+    const tresult loaded = componentTable.setState(&plugin.component, &state.stream);
     if (loaded != kResultOk) return loaded;
     plugin.program.store(program, std::memory_order_relaxed);
     if (IComponentHandler* handler = plugin.componentHandler)

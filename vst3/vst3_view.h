@@ -27,7 +27,9 @@ void closeViewEditor(Vst3View& view);
 void viewTimerTick(Vst3View& view);
 void viewEventsPending(Vst3View& view);
 
-// Closes the edit of a drag the panel has finished.
-inline void finishEndedDrag(Vst3Plugin& plugin) {
+// After the panel's events and ticks, on the UI thread: closes the edit of a drag the panel
+// has finished and tells the host of a latency change it has not seen.
+inline void afterPanelEvents(Vst3Plugin& plugin) {
     if (plugin.editedParameter >= 0 && !dragging(plugin.editorView)) finishEditorEdit(plugin);
+    reportLatencyChange(plugin);
 }

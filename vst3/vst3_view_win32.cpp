@@ -31,7 +31,7 @@ void CALLBACK animate(HWND window, UINT, UINT_PTR id, DWORD) {
     Vst3View& view = *reinterpret_cast<Vst3View*>(id);
     advanceAnimation(view.plugin->editorView);
     InvalidateRect(window, nullptr, FALSE);
-    finishEndedDrag(*view.plugin);
+    afterPanelEvents(*view.plugin);
 }
 
 void countPanelOut() {

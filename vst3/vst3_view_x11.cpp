@@ -25,23 +25,35 @@ void releaseRunLoop(Vst3View& view) {
     view.connection = -1;
 }
 
+// The host's run loop: the frame's, else the context's given to initialize or to the factory.
+IRunLoop* hostRunLoop(const Vst3View& view) {
+    FUnknown* sources[3] = {reinterpret_cast<FUnknown*>(view.frame), view.plugin->hostContext,
+                            factoryHostContext()};
+    for (FUnknown* source : sources) {
+        void* loop = nullptr;
+        if (source && source->vtbl->queryInterface(source, IRunLoop_iid.bytes, &loop) == kResultOk && loop)
+            return static_cast<IRunLoop*>(loop);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 const char* const viewPlatformType = kPlatformTypeX11EmbedWindowID;
 
+// Without the run loop's timer nothing would ever paint the panel: no loop, or a loop that
+// refuses the timer, fails the attachment with nothing left open.
 bool openViewEditor(Vst3View& view, void* parent) {
-    void* loop = nullptr;
-    if (!view.frame || view.frame->vtbl->queryInterface(view.frame, IRunLoop_iid.bytes, &loop) != kResultOk ||
-        !loop)
-        return false;  // nothing would ever paint the panel
-    view.runLoop = static_cast<IRunLoop*>(loop);
+    view.runLoop = hostRunLoop(view);
+    if (!view.runLoop) return false;
     X11Editor* panel = openX11Editor(reinterpret_cast<uintptr_t>(parent), view.plugin->editorView);
-    if (!panel) {
-        releaseRunLoop(view);
+    if (!panel || view.runLoop->vtbl->registerTimer(view.runLoop, &view.timer, frameMilliseconds) != kResultOk) {
+        view.runLoop->vtbl->release(view.runLoop);
+        view.runLoop = nullptr;
+        closeX11Editor(panel);
         return false;
     }
     view.editor = panel;
-    view.runLoop->vtbl->registerTimer(view.runLoop, &view.timer, frameMilliseconds);
     const int connection = editorConnection(panel);
     if (connection >= 0 &&
         view.runLoop->vtbl->registerEventHandler(view.runLoop, &view.events, connection) == kResultOk)
@@ -57,7 +69,7 @@ void closeViewEditor(Vst3View& view) {
 
 void viewEventsPending(Vst3View& view) {
     pumpX11Editor(panelOf(view));
-    finishEndedDrag(*view.plugin);
+    afterPanelEvents(*view.plugin);
 }
 
 void viewTimerTick(Vst3View& view) {

@@ -4,6 +4,7 @@
 #include "editor_x11/x11_test_host.h"
 
 #include <set>
+#include <tuple>
 
 #include "support/plugin_library.h"
 #include "vst3_test_host.h"
@@ -12,22 +13,38 @@ namespace {
 
 constexpr int panelWidth = 840, panelHeight = 520;
 
-// The host's frame with its run loop; a tick calls every registered timer once.
+// The host's frame with its run loop (or without, when the host context offers it); a tick
+// calls every registered timer once.
 struct RunLoopFrame {
     IPlugFrame frame{&frameTable};
     IRunLoop loop{&loopTable};
+    FUnknown context{&contextTable};
     std::vector<std::pair<ITimerHandler*, uint64_t>> timers;
+    bool frameOffersLoop = true;
+    tresult timerResult = kResultOk;
 
     static RunLoopFrame& of(IRunLoop* l) {
         return *reinterpret_cast<RunLoopFrame*>(reinterpret_cast<char*>(l) - offsetof(RunLoopFrame, loop));
     }
+    static RunLoopFrame& of(FUnknown* c) {
+        return *reinterpret_cast<RunLoopFrame*>(reinterpret_cast<char*>(c) - offsetof(RunLoopFrame, context));
+    }
+    static inline const FUnknownVtbl contextTable = {
+        [](FUnknown* c, const TUID iid, void** object) -> tresult {
+            RunLoopFrame& host = of(c);
+            *object = sameUid(iid, IRunLoop_iid) ? &host.loop : nullptr;
+            return *object ? kResultOk : kNoInterface;
+        },
+        +[](FUnknown*) -> uint32_t { return 1; }, +[](FUnknown*) -> uint32_t { return 1; },
+    };
     void tick(int times = 1) {
         for (int i = 0; i < times; ++i)
             for (auto [timer, interval] : std::vector(timers)) timer->vtbl->onTimer(timer);
     }
     static inline const IPlugFrameVtbl frameTable = {
         [](IPlugFrame* f, const TUID iid, void** object) -> tresult {
-            *object = sameUid(iid, IRunLoop_iid) ? &reinterpret_cast<RunLoopFrame*>(f)->loop : nullptr;
+            auto& host = *reinterpret_cast<RunLoopFrame*>(f);
+            *object = sameUid(iid, IRunLoop_iid) && host.frameOffersLoop ? &host.loop : nullptr;
             return *object ? kResultOk : kNoInterface;
         },
         +[](IPlugFrame*) -> uint32_t { return 1; }, +[](IPlugFrame*) -> uint32_t { return 1; },
@@ -38,8 +55,8 @@ struct RunLoopFrame {
         [](IRunLoop*, IEventHandler*, int) -> tresult { return kResultOk; },
         [](IRunLoop*, IEventHandler*) -> tresult { return kResultOk; },
         [](IRunLoop* l, ITimerHandler* timer, uint64_t interval) -> tresult {
-            of(l).timers.emplace_back(timer, interval);
-            return kResultOk;
+            if (of(l).timerResult == kResultOk) of(l).timers.emplace_back(timer, interval);
+            return of(l).timerResult;
         },
         [](IRunLoop* l, ITimerHandler* timer) -> tresult {
             std::erase_if(of(l).timers, [timer](const auto& entry) { return entry.first == timer; });
@@ -116,6 +133,48 @@ TEST_F(Vst3EditorX11, ShowsTheVst2EditorsPanelThroughTheRunLoop) {
     EXPECT_TRUE(host.timers.empty());
     EXPECT_TRUE(childrenOf(display, window).empty());
     EXPECT_EQ(release(view), 0u);
+}
+
+// The run loop may come from the host context given to initialize or to the factory instead
+// of the frame; a loop that refuses the timer fails the attachment. The panel's window
+// carries XEmbed's information: version 0, mapped.
+TEST_F(Vst3EditorX11, RunLoopFromAnyHostContextAndXEmbedInformation) {
+    host.frameOffersLoop = false;
+    auto attach = [&](Vst3Instance& instance) {
+        IPlugView* view = instance.controller->vtbl->createView(instance.controller, "editor");
+        view->vtbl->setFrame(view, &host.frame);
+        const tresult result = view->vtbl->attached(view, reinterpret_cast<void*>(window), "X11EmbedWindowID");
+        const bool painted = host.timers.size() == 1;
+        const std::vector<Window> children = childrenOf(display, window);
+        std::vector<long> embedInfo;
+        if (!children.empty()) {
+            const Atom atom = XInternAtom(display, "_XEMBED_INFO", False);
+            Atom type = 0;
+            int format = 0;
+            unsigned long count = 0, after = 0;
+            unsigned char* data = nullptr;
+            if (XGetWindowProperty(display, children[0], atom, 0, 2, False, atom, &type, &format, &count,
+                                   &after, &data) == Success && data) {
+                embedInfo.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
+                XFree(data);
+            }
+        }
+        view->vtbl->removed(view);
+        release(view);
+        return std::tuple{result, painted, embedInfo};
+    };
+    EXPECT_EQ(std::get<0>(attach(*plugin)), kResultFalse);  // no loop anywhere
+
+    Vst3Instance initialized(module, 48000.0);
+    initialized.component->vtbl->initialize(initialized.component, &host.context);
+    EXPECT_EQ(attach(initialized), std::tuple(kResultOk, true, std::vector<long>{0, 1}));
+
+    IPluginFactory* factory = module.factory();
+    factory->vtbl->setHostContext(factory, &host.context);
+    EXPECT_EQ(std::get<0>(attach(*plugin)), kResultOk);
+    host.timerResult = kResultFalse;
+    EXPECT_EQ(attach(*plugin), std::tuple(kResultFalse, false, std::vector<long>{}));
+    factory->vtbl->setHostContext(factory, nullptr);
 }
 
 TEST_F(Vst3EditorX11, DragIsOneEditReportedToTheHost) {

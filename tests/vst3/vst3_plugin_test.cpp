@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <limits>
 
 #include "support/noise.h"
@@ -78,6 +79,44 @@ TEST(Vst3Module, FactoryDescribesOneEffectUnderTheVst2DerivedClassId) {
     release(factory3);
 }
 
+// The bundle's module information says what the factory says, so hosts that read it list the
+// class without loading the module.
+TEST(Vst3Module, ModuleInformationMatchesTheFactory) {
+    const std::string module = VELMORA_VST3_MODULE_PATH;
+    std::ifstream file(module.substr(0, module.rfind('/')) + "/../Resources/moduleinfo.json");
+    ASSERT_TRUE(file.good());
+    const std::string json{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::vector<std::string> values;  // every key's text value, as "Key=value"
+    for (size_t key = json.find('"'); key != std::string::npos;) {
+        const size_t keyEnd = json.find('"', key + 1);
+        if (keyEnd == std::string::npos || json.compare(keyEnd + 1, 3, ": \"") != 0) {
+            key = keyEnd == std::string::npos ? keyEnd : json.find('"', keyEnd + 1);
+            continue;
+        }
+        const size_t valueEnd = json.find('"', keyEnd + 4);
+        values.push_back(json.substr(key + 1, keyEnd - key - 1) + "=" + json.substr(keyEnd + 4, valueEnd - keyEnd - 4));
+        key = json.find('"', valueEnd + 1);
+    }
+    Vst3Module vst3;
+    IPluginFactory* factory = vst3.factory();
+    PClassInfo2 info{};
+    ASSERT_EQ(factory->vtbl->getClassInfo2(factory, 0, &info), kResultOk);
+    std::string cidText;
+    for (const std::string& value : values)
+        if (value.rfind("CID=", 0) == 0) cidText = value.substr(4);
+    ASSERT_EQ(cidText.size(), 32u);
+    EXPECT_EQ(uidFromString(cidText.c_str()), std::vector<char>(info.cid, info.cid + 16));
+    const std::vector<std::string> expected = {
+        "Name=Tolvan_Velmora", "Version=" + std::string(info.version), "Vendor=" + std::string(info.vendor),
+        "URL=", "E-Mail=", "CID=" + cidText, "Category=" + std::string(info.category),
+        "Name=" + std::string(info.name), "Vendor=" + std::string(info.vendor),
+        "Version=" + std::string(info.version), "SDKVersion=" + std::string(info.sdkVersion)};
+    EXPECT_EQ(values, expected);
+    EXPECT_NE(json.find("\"Sub Categories\": [\"Fx\", \"Distortion\"]"), std::string::npos);
+    EXPECT_STREQ(info.subCategories, "Fx|Distortion");
+    EXPECT_NE(json.find("\"Cardinality\": 2147483647"), std::string::npos);
+}
+
 TEST(Vst3Module, InterfacesShareOneCountReleasedInAnyOrder) {
     Vst3Module module;
     IComponent* component = module.create<IComponent>(IComponent_iid);
@@ -101,7 +140,7 @@ TEST(Vst3Module, InterfacesShareOneCountReleasedInAnyOrder) {
     EXPECT_EQ(release(processor), 0u);
 }
 
-TEST(Vst3Module, OneStereoBusAt32BitsAndNothingElse) {
+TEST(Vst3Module, OneStereoOrMonoBusAt32Or64Bits) {
     Vst3Module module;
     Vst3Instance plugin(module, rate);
     ASSERT_NE(plugin.component, nullptr);
@@ -119,15 +158,92 @@ TEST(Vst3Module, OneStereoBusAt32BitsAndNothingElse) {
     EXPECT_EQ(p->vtbl->setBusArrangements(p, &stereo, 1, &stereo, 1), kResultOk);
     EXPECT_EQ(p->vtbl->setBusArrangements(p, &mono, 1, &stereo, 1), kResultFalse);
     EXPECT_EQ(p->vtbl->setBusArrangements(p, pair, 2, &stereo, 1), kResultFalse);
+    SpeakerArrangement arrangement = 0;
+    EXPECT_EQ(p->vtbl->getBusArrangement(p, kInput, 0, &arrangement), kResultOk);
+    EXPECT_EQ(arrangement, kSpeakerStereo);
+    EXPECT_EQ(p->vtbl->setBusArrangements(p, &mono, 1, &mono, 1), kResultOk);
+    EXPECT_EQ(p->vtbl->getBusArrangement(p, kOutput, 0, &arrangement), kResultOk);
+    EXPECT_EQ(arrangement, kSpeakerMono);
+    ASSERT_EQ(c->vtbl->getBusInfo(c, kAudio, kInput, 0, &bus), kResultOk);
+    EXPECT_EQ(bus.channelCount, 1);
+    EXPECT_EQ(std::u16string(bus.name), u"Mono In");
+    EXPECT_EQ(p->vtbl->setBusArrangements(p, &stereo, 1, &stereo, 1), kResultOk);
+
+    // The validator's one complaint: hosts ask which parts of the process context it reads.
+    auto* requirements = queryAs<IProcessContextRequirements>(unknown(c), IProcessContextRequirements_iid);
+    ASSERT_NE(requirements, nullptr);
+    EXPECT_EQ(requirements->vtbl->getProcessContextRequirements(requirements), 0u);
+    release(requirements);
     EXPECT_EQ(p->vtbl->canProcessSampleSize(p, kSample32), kResultOk);
-    EXPECT_EQ(p->vtbl->canProcessSampleSize(p, kSample64), kResultFalse);
-    ProcessSetup wide{kRealtime, kSample64, 512, rate};
-    EXPECT_EQ(p->vtbl->setupProcessing(p, &wide), kResultFalse);
+    EXPECT_EQ(p->vtbl->canProcessSampleSize(p, kSample64), kResultOk);
+    EXPECT_EQ(p->vtbl->canProcessSampleSize(p, 2), kResultFalse);
+    ProcessSetup unknownSize{kRealtime, 2, 512, rate};
+    EXPECT_EQ(p->vtbl->setupProcessing(p, &unknownSize), kResultFalse);
     EXPECT_EQ(p->vtbl->getLatencySamples(p), 0u);
 
     float left[4] = {0.5f, 0.5f, 0.5f, 0.5f}, right[4] = {0.5f, 0.5f, 0.5f, 0.5f};
-    EXPECT_EQ(plugin.process(left, right, 4, nullptr, kSample64), kInvalidArgument);
+    EXPECT_EQ(plugin.process(left, right, 4, nullptr, 2), kInvalidArgument);
     EXPECT_EQ(left[3], 0.5f);
+}
+
+// 64-bit hosts get the engine's double output unrounded: at 1x it rounds to the 32-bit
+// output exactly; oversampled, the kernel's signal is not rounded on the way either, so the
+// two differ by no more than 32-bit rounding.
+TEST(Vst3Module, SixtyFourBitSamplesAreTheEnginesOutputUnrounded) {
+    Vst3Module module;
+    for (double choice : {0.0, 1 / 3.0}) {
+        Vst3Instance single(module, rate), wide(module, rate, kSample64);
+        for (Vst3Instance* plugin : {&single, &wide}) {
+            plugin->send(8, choice), plugin->send(0, 0.8);
+            plugin->component->vtbl->setActive(plugin->component, 0);
+            plugin->component->vtbl->setActive(plugin->component, 1);
+        }
+        Stereo audio = testSignal(2048, 4);
+        std::vector<double> left(audio.first.begin(), audio.first.end()), right(audio.second.begin(), audio.second.end());
+        ParameterChanges changes{{5, {{900, 0.7}}}}, same = changes;
+        single.process(audio.first.data(), audio.second.data(), 2048, &changes);
+        ASSERT_EQ(wide.process64(left.data(), right.data(), 2048, &same), kResultOk);
+        size_t unrounded = 0;
+        double largest = 0.0;
+        for (size_t i = 0; i < left.size(); ++i) {
+            unrounded += static_cast<double>(static_cast<float>(left[i])) != left[i];
+            largest = std::max({largest, std::fabs(left[i] - audio.first[i]), std::fabs(right[i] - audio.second[i])});
+            if (choice == 0.0) {
+                ASSERT_EQ(static_cast<float>(left[i]), audio.first[i]) << i;
+                ASSERT_EQ(static_cast<float>(right[i]), audio.second[i]) << i;
+            }
+        }
+        EXPECT_GT(unrounded, 1000u) << choice;
+        EXPECT_LT(largest, 1e-6) << choice;
+    }
+}
+
+// Mono in and out is the stereo plug-in fed the signal on both channels, its left channel
+// written, in blocks longer than the mono buffers and with a point mid-block.
+TEST(Vst3Module, MonoIsTheStereoLeftOfTheSameSignalTwice) {
+    Vst3Module module;
+    Vst3Instance mono(module, rate), stereo(module, rate);
+    SpeakerArrangement arrangement = kSpeakerMono;
+    mono.component->vtbl->setActive(mono.component, 0);
+    ASSERT_EQ(mono.processor->vtbl->setBusArrangements(mono.processor, &arrangement, 1, &arrangement, 1), kResultOk);
+    mono.component->vtbl->setActive(mono.component, 1);
+    for (Vst3Instance* plugin : {&mono, &stereo}) plugin->send(8, 1 / 3.0), plugin->send(1, 0.8);
+    mono.component->vtbl->setActive(mono.component, 0), mono.component->vtbl->setActive(mono.component, 1);
+    stereo.component->vtbl->setActive(stereo.component, 0), stereo.component->vtbl->setActive(stereo.component, 1);
+    const Stereo signal = testSignal(3000, 9);
+    std::vector<float> channel = signal.first, left = signal.first, right = signal.first;
+    for (int32_t from : {0, 1000}) {
+        const int32_t frames = from ? 2000 : 1000;
+        ParameterChanges changes{{0, {{700, 0.95}}}};
+        float* monoChannels[1] = {channel.data() + from};
+        AudioBusBuffers bus{1, 0, {monoChannels}};
+        ProcessData data{kRealtime, kSample32, frames, 1, 1, &bus, &bus, &changes.changes,
+                         nullptr, nullptr, nullptr, nullptr};
+        ASSERT_EQ(mono.processor->vtbl->process(mono.processor, &data), kResultOk);
+        stereo.process(left.data() + from, right.data() + from, frames, &changes);
+    }
+    EXPECT_EQ(channel, left);
+    EXPECT_NE(channel, signal.first);
 }
 
 TEST(Vst3Module, ParametersMatchTheVst2TextsAndParseBack) {
@@ -225,7 +341,8 @@ TEST(Vst3Module, OutputAndQueuePointsMatchTheVst2LibraryBitForBit) {
     ParameterChanges midBlock{{0, {{100, 0.9}, {300, 0.2}}}, {6, {{400, 0.25}, {450, 1.0}}},
                               {2, {{1024, 0.3}}}, {99, {{10, 1.0}}}};
     plugin.process(actual.first.data() + 1024, actual.second.data() + 1024, 1024, &midBlock);
-    EXPECT_FLOAT_EQ(plugin.parameter(2), 0.3f);
+    EXPECT_EQ(plugin.processorValues()[2], 0.3f);
+    EXPECT_FLOAT_EQ(plugin.parameter(2), 0.7f);  // the host's to tell the controller
     plugin.process(actual.first.data() + 2048, actual.second.data() + 2048, 2048);
 
     for (size_t i = 0; i < expected.first.size(); ++i) {
@@ -239,9 +356,10 @@ TEST(Vst3Module, OutputAndQueuePointsMatchTheVst2LibraryBitForBit) {
 TEST(Vst3Module, StateRoundTripsAndBadStateChangesNothing) {
     Vst3Module module;
     Vst3Instance source(module, rate), target(module, rate);
-    source.setParameter(0, 0.123);
-    source.setParameter(7, 1.0);
+    source.send(0, 0.123);
+    source.send(7, 1.0);
     MemoryStream saved;
+    saved.largestWrite = 5;
     ASSERT_EQ(source.component->vtbl->getState(source.component, &saved.stream), kResultOk);
     ASSERT_EQ(saved.bytes.size(), 44u);
     EXPECT_EQ(std::string(saved.bytes.begin(), saved.bytes.begin() + 4), "TVLM");
@@ -346,34 +464,40 @@ int impulseDelay(Vst3Instance& plugin, int32_t frames) {
     return audio == expected ? static_cast<int>(delay) : -1;
 }
 
-// Choosing a factor asks the host to read the latency again; the factor applies at the next
-// block, and the latency reported is the delay of Bypass and of the dry path of Mix 0. The
-// component state carries it; a version 1 state has none and loads as 1x.
-TEST(Vst3Module, OversamplingReportsItsLatencyAndTravelsInTheState) {
+// Choosing a factor asks the host to read the latency again; the factor runs from the next
+// activation, and the latency reported is what runs: the delay of Bypass and of the dry path
+// of Mix 0. The component state carries it; a version 1 state has none and loads as 1x.
+TEST(Vst3Module, OversamplingRunsFromTheActivationAfterTheRestart) {
     Vst3Module module;
     RecordingHandler handler;  // outlives the instance, which holds it
     Vst3Instance plugin(module, rate);
     plugin.controller->vtbl->setComponentHandler(plugin.controller, &handler.handler);
     IAudioProcessor* p = plugin.processor;
-    plugin.setParameter(7, 1.0);
+    IComponent* c = plugin.component;
+    plugin.send(7, 1.0);
     EXPECT_EQ(impulseDelay(plugin, 64), 0);
     plugin.setParameter(8, 2 / 3.0);
-    plugin.setParameter(8, 0.6);
+    plugin.setParameter(8, 0.6);  // the same position: asked once
     EXPECT_EQ(handler.calls, std::vector<std::string>{"restart 8"});
-    const int delay = impulseDelay(plugin, 400);  // the new factor from this block on
+    EXPECT_EQ(impulseDelay(plugin, 400), 0);  // no change while active
+    EXPECT_EQ(p->vtbl->getLatencySamples(p), 0u);
+    c->vtbl->setActive(c, 0);
+    c->vtbl->setActive(c, 1);
     const uint32_t latency = p->vtbl->getLatencySamples(p);
-    EXPECT_EQ(delay, static_cast<int>(latency));
     EXPECT_GT(latency, 0u);
+    EXPECT_EQ(impulseDelay(plugin, 400), static_cast<int>(latency));
     for (double bypass : {1.0, 0.0}) {  // Bypass; Mix 0
-        plugin.setParameter(7, bypass), plugin.setParameter(6, 0.0);
-        plugin.component->vtbl->setActive(plugin.component, 0);
-        plugin.component->vtbl->setActive(plugin.component, 1);
+        plugin.send(7, bypass), plugin.send(6, 0.0);
+        c->vtbl->setActive(c, 0);
+        c->vtbl->setActive(c, 1);
         EXPECT_EQ(p->vtbl->getLatencySamples(p), latency);
         EXPECT_EQ(impulseDelay(plugin, 400), static_cast<int>(latency));
     }
+    plugin.parameter(8);
+    EXPECT_EQ(handler.calls.size(), 1u);  // what the host read is what runs
 
     MemoryStream saved;
-    ASSERT_EQ(plugin.component->vtbl->getState(plugin.component, &saved.stream), kResultOk);
+    ASSERT_EQ(c->vtbl->getState(c, &saved.stream), kResultOk);
     EXPECT_EQ(saved.bytes.at(40), 4);
     Vst3Instance other(module, rate);
     saved.position = 0;
@@ -381,13 +505,141 @@ TEST(Vst3Module, OversamplingReportsItsLatencyAndTravelsInTheState) {
     EXPECT_EQ(other.parameter(8), 2 / 3.0);
     saved.bytes.resize(40);
     saved.bytes[4] = 1, saved.position = 0;
-    ASSERT_EQ(plugin.component->vtbl->setState(plugin.component, &saved.stream), kResultOk);
+    ASSERT_EQ(c->vtbl->setState(c, &saved.stream), kResultOk);
     EXPECT_EQ(plugin.parameter(8), 0.0);
     EXPECT_EQ(handler.calls.back(), "restart 8");
-    ParameterChanges toFour{{8, {{5, 2 / 3.0}}}};  // a processor's queue: no host call there
-    plugin.process(nullptr, nullptr, 0, &toFour);
+}
+
+// A host that queues the change to the processor before it tells the controller (JUCE's do)
+// still hears of the latency, from the controller, never from the audio thread; one that
+// never restarts gets the factor from a block half a second on, and hears of that too.
+TEST(Vst3Module, LatencyIsReportedAgainstWhatTheHostLastRead) {
+    Vst3Module module;
+    RecordingHandler handler;
+    Vst3Instance plugin(module, rate);
+    plugin.controller->vtbl->setComponentHandler(plugin.controller, &handler.handler);
+    IAudioProcessor* p = plugin.processor;
+    plugin.send(7, 1.0);
+    ParameterChanges toEight{{8, {{0, 1.0}}}};
+    plugin.process(nullptr, nullptr, 0, &toEight);
+    EXPECT_TRUE(handler.calls.empty());
+    plugin.setParameter(8, 1.0);
+    EXPECT_EQ(handler.calls, std::vector<std::string>{"restart 8"});
+    EXPECT_EQ(p->vtbl->getLatencySamples(p), 0u);  // read at once, before any reactivation
+
+    const int32_t waitFrames = static_cast<int32_t>(rate / 2);
+    std::vector<float> silence(static_cast<size_t>(waitFrames));
+    plugin.process(silence.data(), silence.data(), waitFrames);
+    const int delay = impulseDelay(plugin, 400);
+    EXPECT_GT(delay, 0);
+    EXPECT_EQ(handler.calls.size(), 1u);
+    plugin.parameter(0);
     EXPECT_EQ(handler.calls.size(), 2u);
-    EXPECT_EQ(p->vtbl->getLatencySamples(p), latency);
+    EXPECT_EQ(p->vtbl->getLatencySamples(p), static_cast<uint32_t>(delay));
+    plugin.parameter(0);
+    EXPECT_EQ(handler.calls.size(), 2u);
+
+    Vst3Instance unhandled(module, rate);  // no handler to ask: the next block switches
+    unhandled.send(7, 1.0);
+    unhandled.send(8, 1 / 3.0);
+    EXPECT_GT(impulseDelay(unhandled, 400), 0);
+}
+
+// The processor runs on the values its queues bring: a controller value the host echoes late
+// changes the controller only, and a loaded state reaches the processor at its next block.
+TEST(Vst3Module, ProcessorKeepsItsOwnValues) {
+    Vst3Module module;
+    Vst3Instance plugin(module, rate), reference(module, rate);
+    plugin.send(0, 0.9);
+    reference.send(0, 0.9);
+    plugin.setParameter(0, 0.2);  // an older value, echoed to the controller
+    Stereo audio = testSignal(1024, 5), expected = audio;
+    plugin.process(audio.first.data(), audio.second.data(), 1024);
+    reference.process(expected.first.data(), expected.second.data(), 1024);
+    EXPECT_EQ(audio, expected);
+    EXPECT_FLOAT_EQ(plugin.parameter(0), 0.2f);
+    EXPECT_EQ(plugin.processorValues()[0], 0.9f);
+
+    Vst3Instance loaded(module, rate);
+    loaded.send(0, 0.3);
+    MemoryStream state;
+    loaded.component->vtbl->getState(loaded.component, &state.stream);
+    state.position = 0;
+    ASSERT_EQ(plugin.component->vtbl->setState(plugin.component, &state.stream), kResultOk);
+    EXPECT_FLOAT_EQ(plugin.parameter(0), 0.3f);
+    EXPECT_EQ(plugin.processorValues()[0], 0.3f);
+    reference.send(0, 0.3);
+    audio = expected = testSignal(1024, 6);
+    plugin.process(audio.first.data(), audio.second.data(), 1024);
+    reference.process(expected.first.data(), expected.second.data(), 1024);
+    EXPECT_EQ(audio, expected);
+
+    // Before its first block no queue can reach the processor (Ardour sets and saves a
+    // session's values with its engine stopped): the controller's values are its own then.
+    Vst3Instance stopped(module, rate), queued(module, rate);
+    stopped.setParameter(0, 0.3);
+    queued.send(0, 0.3);
+    EXPECT_EQ(stopped.processorValues()[0], 0.3f);
+    audio = expected = testSignal(1024, 6);
+    stopped.process(audio.first.data(), audio.second.data(), 1024);
+    queued.process(expected.first.data(), expected.second.data(), 1024);
+    EXPECT_EQ(audio, expected);
+}
+
+// Stepped and list values map to positions as the SDK maps them: Bypass's 0.5 and 0.6 are on,
+// 0.49 off; Oversampling's 0.25 is 2x.
+TEST(Vst3Module, SteppedValuesMapAsTheSdkMapsThem) {
+    Vst3Module module;
+    Vst3Instance plugin(module, rate);
+    IEditController* e = plugin.controller;
+    for (auto [value, expected] : {std::pair{0.49, 0.0}, {0.5, 1.0}, {0.6, 1.0}, {-3.0, 0.0}}) {
+        plugin.send(7, value);
+        EXPECT_EQ(plugin.parameter(7), expected) << value;
+        EXPECT_EQ(plugin.processorValues()[7], expected) << value;
+    }
+    std::u16string texts;
+    for (double normalized : {0.24, 0.25, 0.5, 0.74, 0.75}) {
+        String128 text{};
+        e->vtbl->getParamStringByValue(e, 8, normalized, text);
+        texts += std::u16string(text) + u" ";
+    }
+    EXPECT_EQ(texts, u"1x 2x 4x 4x 8x ");
+    EXPECT_EQ(e->vtbl->plainParamToNormalized(e, 0, 250.0), 1.0);
+    EXPECT_EQ(e->vtbl->plainParamToNormalized(e, 5, -40.0), 0.0);
+    EXPECT_EQ(e->vtbl->plainParamToNormalized(e, 8, 9.0), 1.0);
+    EXPECT_EQ(e->vtbl->plainParamToNormalized(e, 7, 60.0), 1.0);
+}
+
+// After the tail the host is told, the output of silence is below -120 dB, whatever the
+// factor; the tail is the latency and the filters' ringing at the running rate.
+TEST(Vst3Module, TailCoversTheLatencyAndTheRinging) {
+    Vst3Module module;
+    for (double choice : {0.0, 1.0}) {
+        Vst3Instance plugin(module, rate);
+        plugin.send(8, choice);
+        plugin.send(0, 1.0);
+        plugin.component->vtbl->setActive(plugin.component, 0);
+        plugin.component->vtbl->setActive(plugin.component, 1);
+        IAudioProcessor* p = plugin.processor;
+        const uint32_t tail = p->vtbl->getTailSamples(p);
+        EXPECT_GT(tail, p->vtbl->getLatencySamples(p) + 1000) << choice;
+        EXPECT_LT(tail, static_cast<uint32_t>(rate)) << choice;
+        Stereo loud{std::vector<float>(8192), std::vector<float>(8192)};
+        NoiseSource noise{11};
+        for (size_t i = 0; i < loud.first.size(); ++i)
+            loud.first[i] = static_cast<float>(0.95 * noise.symmetric()), loud.second[i] = -loud.first[i];
+        plugin.process(loud.first.data(), loud.second.data(), 8192);
+        Stereo after{std::vector<float>(tail + 256), std::vector<float>(tail + 256)};
+        plugin.process(after.first.data(), after.second.data(), static_cast<int32_t>(after.first.size()));
+        float ringing = 0.0f, past = 0.0f;  // in the tail's first half; after it
+        for (size_t i = 0; i < after.first.size(); ++i) {
+            const float level = std::max(std::fabs(after.first[i]), std::fabs(after.second[i]));
+            if (i < tail / 2) ringing = std::max(ringing, level);
+            if (i >= tail) past = std::max(past, level);
+        }
+        EXPECT_GT(ringing, 1e-6f) << choice;
+        EXPECT_LT(past, 1e-6f) << choice;
+    }
 }
 
 TEST(Vst3Module, ReloadsAndRunsAfterUnloadCycles) {

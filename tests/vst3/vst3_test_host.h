@@ -4,6 +4,8 @@
 // component handler that records edits.
 #pragma once
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -109,6 +111,7 @@ struct MemoryStream {
     std::vector<unsigned char> bytes;
     size_t position = 0;
     int32_t largestRead = 1 << 30;  // a smaller value makes reads come in pieces
+    int32_t largestWrite = 1 << 30;  // and writes
 
     static MemoryStream& of(IBStream* s) { return *reinterpret_cast<MemoryStream*>(s); }
     static inline const IBStreamVtbl table = {
@@ -125,10 +128,11 @@ struct MemoryStream {
         },
         [](IBStream* s, void* buffer, int32_t count, int32_t* done) -> tresult {
             MemoryStream& m = of(s);
+            const int32_t n = std::min(std::max(count, 0), m.largestWrite);
             const auto* from = static_cast<const unsigned char*>(buffer);
-            m.bytes.insert(m.bytes.begin() + static_cast<ptrdiff_t>(m.position), from, from + count);
-            m.position += static_cast<size_t>(count);
-            if (done) *done = count;
+            m.bytes.insert(m.bytes.begin() + static_cast<ptrdiff_t>(m.position), from, from + n);
+            m.position += static_cast<size_t>(n);
+            if (done) *done = n;
             return kResultOk;
         },
         [](IBStream* s, int64_t pos, int32_t, int64_t* result) -> tresult {
@@ -224,13 +228,13 @@ struct Vst3Instance {
     IAudioProcessor* processor = nullptr;
     IEditController* controller = nullptr;
 
-    Vst3Instance(const Vst3Module& module, double rate) {
+    Vst3Instance(const Vst3Module& module, double rate, int32_t sampleSize = kSample32) {
         component = module.create<IComponent>(IComponent_iid);
         if (!component) return;
         component->vtbl->initialize(component, nullptr);
         processor = queryAs<IAudioProcessor>(unknown(component), IAudioProcessor_iid);
         controller = queryAs<IEditController>(unknown(component), IEditController_iid);
-        ProcessSetup setup{kRealtime, kSample32, 4096, rate};
+        ProcessSetup setup{kRealtime, sampleSize, 4096, rate};
         processor->vtbl->setupProcessing(processor, &setup);
         component->vtbl->setActive(component, 1);
         processor->vtbl->setProcessing(processor, 1);
@@ -247,18 +251,46 @@ struct Vst3Instance {
     Vst3Instance(const Vst3Instance&) = delete;
     Vst3Instance& operator=(const Vst3Instance&) = delete;
 
-    // Processes the frames in place in left and right.
+    // Processes the frames in place in left and right, 32-bit or 64-bit samples.
     tresult process(float* left, float* right, int32_t frames, ParameterChanges* changes = nullptr,
                     int32_t sampleSize = kSample32) {
         float* channels[2] = {left, right};
-        AudioBusBuffers input{2, 0, {channels}};
-        AudioBusBuffers output{2, 0, {channels}};
-        ProcessData data{kRealtime, sampleSize, frames, 1, 1, &input, &output,
+        AudioBusBuffers bus{2, 0, {channels}};
+        return processBuses(bus, frames, changes, sampleSize);
+    }
+    tresult process64(double* left, double* right, int32_t frames, ParameterChanges* changes = nullptr) {
+        AudioBusBuffers bus{2, 0, {}};
+        double* channels[2] = {left, right};
+        bus.channelBuffers64 = channels;
+        return processBuses(bus, frames, changes, kSample64);
+    }
+    tresult processBuses(AudioBusBuffers& bus, int32_t frames, ParameterChanges* changes, int32_t sampleSize) {
+        ProcessData data{kRealtime, sampleSize, frames, 1, 1, &bus, &bus,
                          changes ? &changes->changes : nullptr, nullptr, nullptr, nullptr, nullptr};
         return processor->vtbl->process(processor, &data);
     }
+    // The controller's value, as the host's setParamNormalized sets it.
     void setParameter(ParamID id, double value) {
         controller->vtbl->setParamNormalized(controller, id, value);
     }
     double parameter(ParamID id) { return controller->vtbl->getParamNormalized(controller, id); }
+    // A change as a host makes it: the controller's value and a point for the processor in an
+    // empty block.
+    void send(ParamID id, double value) {
+        setParameter(id, value);
+        ParameterChanges change{{id, {{0, value}}}};
+        process(nullptr, nullptr, 0, &change);
+    }
+    // The processor's values, as the component's state saves them.
+    std::vector<float> processorValues() {
+        MemoryStream saved;
+        component->vtbl->getState(component, &saved.stream);
+        std::vector<float> values(8);
+        for (size_t i = 0; i < values.size() && saved.bytes.size() >= 40; ++i) {
+            uint32_t word = 0;
+            for (int b = 3; b >= 0; --b) word = word << 8 | saved.bytes[8 + 4 * i + static_cast<size_t>(b)];
+            std::memcpy(&values[i], &word, 4);
+        }
+        return values;
+    }
 };
