@@ -171,7 +171,6 @@ ParamValue VELMORA_VST3_CALL getParamNormalized(IEditController* self, ParamID i
 tresult VELMORA_VST3_CALL setParamNormalized(IEditController* self, ParamID id, ParamValue value) {
     Vst3Plugin& plugin = *pluginOf(self);
     if (id == programParameterId) return selectProgram(plugin, value);
-    Vst3Plugin& plugin = *pluginOf(self);
     if (id == oversamplingParameterId)
         chooseOversampling(plugin, oversamplingChoiceFromNormalized(value));
     else if (validId(id))
