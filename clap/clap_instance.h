@@ -7,6 +7,7 @@
 
 #include "clap/clap_abi.h"
 #include "editor/editor_view.h"
+#include "editor/panel_size.h"
 #include "engine/engine_state.h"
 #include "engine/oversampling.h"
 #include "parameters/parameter_index.h"
@@ -36,6 +37,7 @@ struct ClapEditor {
     int32_t gestureParameter = -1;  // the parameter whose gesture the host was told of
     clap_id timer = CLAP_INVALID_ID;
     int fd = -1;  // the editor's display connection, watched by the host
+    EditorSizing sizing;  // the host's scale and the user's zoom, which the state keeps
 };
 
 struct ClapInstance {
@@ -95,3 +97,5 @@ extern const char* const clapWindowApi;
 bool openClapWindow(ClapInstance& instance, const clap_window_t& parent);
 void closeClapWindow(ClapInstance& instance);
 void driveClapWindow(ClapInstance& instance, bool animate);
+// The open window takes the size and repaints at it.
+void resizeClapWindow(ClapInstance& instance, PanelSize size);

@@ -28,7 +28,7 @@ const void* const clapPosixFdSupport = &fdSupport;
 
 bool openClapWindow(ClapInstance& instance, const clap_window_t& parent) {
     ClapEditor& editor = instance.editor;
-    X11Editor* window = openX11Editor(parent.x11, editor.view);
+    X11Editor* window = openX11Editor(parent.x11, editor.view, editorSizeOf(editor.sizing));
     if (!window) return false;
     editor.window = window;
     const int fd = x11EditorConnection(window);
@@ -57,4 +57,8 @@ void driveClapWindow(ClapInstance& instance, bool animate) {
     }
     pumpX11Editor(window);
     finishEditorGesture(instance);
+}
+
+void resizeClapWindow(ClapInstance& instance, PanelSize size) {
+    resizeX11Editor(editorOf(instance), size);
 }

@@ -10,22 +10,45 @@ PanelValues panelValues(const EditorView& view) {
     return values;
 }
 
-bool pressAt(const EditorView& view, int32_t x, int32_t y) {
+bool pressAt(const EditorView& view, float x, float y) {
     const int knob = hitKnob(x, y);
     if (knob < 0) return false;
     EditorDrag& drag = *view.drag;
     drag.index = knobTable[knob].parameter;
     drag.startY = y;
     drag.startValue = view.readParameter(view.context, drag.index);
+    drag.fine = false;
+    return true;
+}
+
+bool resetKnobAt(const EditorView& view, float x, float y) {
+    const int knob = hitKnob(x, y);
+    if (knob < 0) return false;
+    const int parameter = knobTable[knob].parameter;
+    view.changeParameter(view.context, parameter, parameterDefaults[parameter]);
+    return true;
+}
+
+bool wheelAt(const EditorView& view, float x, float y, float notches, bool fine) {
+    const int knob = hitKnob(x, y);
+    if (knob < 0) return false;
+    const int parameter = knobTable[knob].parameter;
+    const float value = view.readParameter(view.context, parameter);
+    view.changeParameter(view.context, parameter, wheelValue(value, notches, fine));
     return true;
 }
 
 bool dragging(const EditorView& view) { return validParameterIndex(view.drag->index); }
 
-bool dragTo(const EditorView& view, int32_t y) {
+bool dragTo(const EditorView& view, float y, bool fine) {
     if (!dragging(view)) return false;
-    const EditorDrag& drag = *view.drag;
-    view.changeParameter(view.context, drag.index, dragValue(drag.startValue, drag.startY, y));
+    EditorDrag& drag = *view.drag;
+    if (fine != drag.fine) {
+        drag.startValue = view.readParameter(view.context, drag.index);
+        drag.startY = y;
+        drag.fine = fine;
+    }
+    view.changeParameter(view.context, drag.index, dragValue(drag.startValue, drag.startY, y, fine));
     return true;
 }
 

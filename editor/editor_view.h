@@ -20,8 +20,9 @@ struct PanelValues {  // everything a painter reads for one paint
 
 struct EditorDrag {
     int32_t index = -1;  // the parameter being dragged, -1 for none
-    int32_t startY = 0;
+    float startY = 0.0f;  // panel units
     float startValue = 0.0f;
+    bool fine = false;    // Shift held since startY
 };
 
 struct EditorView {
@@ -34,13 +35,23 @@ struct EditorView {
     // Optional (may be null): the window system destroyed this window; the owner forgets
     // it if it is still the one it shows.
     void (*windowGone)(void* context, void* window);
+    // The CLAP, VST 3 and LV2 editors scale with their window and take a double-click (the
+    // default), Shift-drags (ten times finer) and the wheel; the VST 2.4 editor keeps its
+    // fixed size and plain drags.
+    bool scalingAndGestures = false;
 };
 
 PanelValues panelValues(const EditorView& view);
+// Points are in panel units: the window's pixels divided by its scale.
 // Starts a drag when the point is on a knob; true when it did.
-bool pressAt(const EditorView& view, int32_t x, int32_t y);
-// Continues a drag to the given y; true when a value was written.
-bool dragTo(const EditorView& view, int32_t y);
+bool pressAt(const EditorView& view, float x, float y);
+// Continues a drag to the given y; true when a value was written. A change of fine (Shift)
+// goes on from the value reached, at the new rate.
+bool dragTo(const EditorView& view, float y, bool fine = false);
+// A double-click: the knob under the point goes to its default; true when there was one.
+bool resetKnobAt(const EditorView& view, float x, float y);
+// The wheel over a knob: notches up (positive) or down; true when there was a knob.
+bool wheelAt(const EditorView& view, float x, float y, float notches, bool fine);
 void endDrag(const EditorView& view);
 bool dragging(const EditorView& view);
 // The idle step of the glow's phase: 0.04 radians, wrapped at 6.283185.

@@ -54,12 +54,18 @@ tresult VELMORA_VST3_CALL setComponentState(IEditController* self, IBStream* str
     return componentTable.setState(&pluginOf(self)->component, stream);
 }
 
-tresult VELMORA_VST3_CALL controllerSetState(IEditController*, IBStream* stream) {
-    return readControllerState(stream) ? kResultOk : kResultFalse;
+// The controller's own state is the editor's zoom; an open editor is not resized by it (its
+// next opening is), as only the host may resize the frame it sits in.
+tresult VELMORA_VST3_CALL controllerSetState(IEditController* self, IBStream* stream) {
+    float zoom = 1.0f;
+    if (!readControllerState(stream, &zoom)) return kResultFalse;
+    pluginOf(self)->editorSizing.zoom = savedZoomOrDefault(zoom);
+    return kResultOk;
 }
 
-tresult VELMORA_VST3_CALL controllerGetState(IEditController*, IBStream* stream) {
-    return writeControllerState(stream) ? kResultOk : kResultFalse;
+tresult VELMORA_VST3_CALL controllerGetState(IEditController* self, IBStream* stream) {
+    const auto zoom = static_cast<float>(pluginOf(self)->editorSizing.zoom);
+    return writeControllerState(stream, zoom) ? kResultOk : kResultFalse;
 }
 
 int32_t VELMORA_VST3_CALL getParameterCount(IEditController*) { return parameterCount + 1; }
@@ -195,7 +201,8 @@ void finishEditorEdit(Vst3Plugin& plugin) {
 }
 
 EditorView vst3EditorViewOf(Vst3Plugin& plugin) {
-    return {&plugin, readParameter, changeParameter, &plugin.drag, &plugin.animationPhase, nullptr};
+    return {&plugin,       readParameter,           changeParameter, &plugin.drag,
+            &plugin.animationPhase, nullptr, true};
 }
 
 const IEditControllerVtbl controllerTable = {

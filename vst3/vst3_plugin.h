@@ -11,6 +11,7 @@
 #include <type_traits>
 
 #include "editor/editor_view.h"
+#include "editor/panel_size.h"
 #include "engine/engine_state.h"
 #include "engine/oversampling.h"
 #include "parameters/parameter_index.h"
@@ -40,6 +41,7 @@ struct Vst3Plugin {
     EditorDrag drag;
     float animationPhase;
     int32_t editedParameter;
+    EditorSizing editorSizing;  // the host's content scale and the user's zoom (controller state)
 
     EngineState engine;
     Oversampler oversampler;

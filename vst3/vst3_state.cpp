@@ -10,7 +10,7 @@ namespace {
 
 constexpr char componentTag[4] = {'T', 'V', 'L', 'M'};
 constexpr char controllerTag[4] = {'T', 'V', 'L', 'C'};
-constexpr uint32_t controllerStateVersion = 1;
+constexpr uint32_t controllerStateVersion = 2;
 constexpr uint32_t componentStateVersion = 2;
 constexpr int headerBytes = 8;
 constexpr int firstVersionBytes = headerBytes + 4 * parameterCount;
@@ -181,14 +181,25 @@ bool readComponentState(vst3::IBStream* stream, float (&values)[parameterCount],
     return true;
 }
 
-bool writeControllerState(vst3::IBStream* stream) {
-    unsigned char bytes[headerBytes];
+bool writeControllerState(vst3::IBStream* stream, float editorZoom) {
+    unsigned char bytes[headerBytes + 4];
     putHeader(bytes, controllerTag, controllerStateVersion);
-    return writeAll(stream, bytes, headerBytes);
+    uint32_t word;
+    std::memcpy(&word, &editorZoom, 4);
+    putWord(bytes + headerBytes, word);
+    return writeAll(stream, bytes, headerBytes + 4);
 }
 
-bool readControllerState(vst3::IBStream* stream) {
-    unsigned char bytes[headerBytes];
-    return readAll(stream, bytes, headerBytes) && std::memcmp(bytes, controllerTag, 4) == 0 &&
-           getWord(bytes + 4) == controllerStateVersion;
+bool readControllerState(vst3::IBStream* stream, float* editorZoom) {
+    unsigned char bytes[headerBytes + 4];
+    if (!readAll(stream, bytes, headerBytes) || std::memcmp(bytes, controllerTag, 4) != 0) return false;
+    const uint32_t version = getWord(bytes + 4);
+    if (version < 1 || version > controllerStateVersion) return false;
+    float zoom = 1.0f;
+    if (version >= 2) {
+        if (!readAll(stream, bytes + headerBytes, 4)) return false;
+        zoom = floatFromBits(getWord(bytes + headerBytes));
+    }
+    *editorZoom = zoom;
+    return true;
 }

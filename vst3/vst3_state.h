@@ -1,6 +1,7 @@
 // The saved state. The component's: a tag, a version, the eight normalized values as
-// little-endian 32-bit floats and (from version 2) the oversampling factor as a 32-bit word. The controller's: its own tag and version, nothing else yet
-// (every setting is a parameter and travels with the component).
+// little-endian 32-bit floats and (from version 2) the oversampling factor as a 32-bit word.
+// The controller's: its own tag and version and (from version 2) the editor's zoom as a
+// little-endian 32-bit float; a version 1 state opens the editor at 100 %.
 #pragma once
 
 #include "parameters/parameter_index.h"
@@ -15,5 +16,6 @@ bool writeComponentState(vst3::IBStream* stream, const float (&values)[parameter
 bool readComponentState(vst3::IBStream* stream, float (&values)[parameterCount],
                         int* oversamplingChoice);
 
-bool writeControllerState(vst3::IBStream* stream);
-bool readControllerState(vst3::IBStream* stream);
+bool writeControllerState(vst3::IBStream* stream, float editorZoom);
+// False, with *editorZoom untouched, for a short, foreign or newer stream.
+bool readControllerState(vst3::IBStream* stream, float* editorZoom);

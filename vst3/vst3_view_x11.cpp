@@ -35,7 +35,8 @@ bool openViewEditor(Vst3View& view, void* parent) {
         !loop)
         return false;  // nothing would ever paint the panel
     view.runLoop = static_cast<IRunLoop*>(loop);
-    X11Editor* panel = openX11Editor(reinterpret_cast<uintptr_t>(parent), view.plugin->editorView);
+    X11Editor* panel = openX11Editor(reinterpret_cast<uintptr_t>(parent), view.plugin->editorView,
+                                     editorSizeOf(view.plugin->editorSizing));
     if (!panel) {
         releaseRunLoop(view);
         return false;
@@ -65,3 +66,5 @@ void viewTimerTick(Vst3View& view) {
     invalidateX11Editor(panelOf(view));
     viewEventsPending(view);
 }
+
+void resizeViewEditor(Vst3View& view, PanelSize size) { resizeX11Editor(panelOf(view), size); }
