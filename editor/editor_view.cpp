@@ -10,14 +10,14 @@ PanelValues panelValues(const EditorView& view) {
     return values;
 }
 
-bool pressAt(const EditorView& view, float x, float y) {
+bool pressAt(const EditorView& view, float x, float y, bool fine) {
     const int knob = hitKnob(x, y);
     if (knob < 0) return false;
     EditorDrag& drag = *view.drag;
     drag.index = knobTable[knob].parameter;
     drag.startY = y;
     drag.startValue = view.readParameter(view.context, drag.index);
-    drag.fine = false;
+    drag.fine = fine;
     return true;
 }
 
@@ -44,7 +44,7 @@ bool dragTo(const EditorView& view, float y, bool fine) {
     if (!dragging(view)) return false;
     EditorDrag& drag = *view.drag;
     if (fine != drag.fine) {
-        drag.startValue = view.readParameter(view.context, drag.index);
+        drag.startValue = dragValue(drag.startValue, drag.startY, y, drag.fine);
         drag.startY = y;
         drag.fine = fine;
     }

@@ -43,10 +43,10 @@ struct EditorView {
 
 PanelValues panelValues(const EditorView& view);
 // Points are in panel units: the window's pixels divided by its scale.
-// Starts a drag when the point is on a knob; true when it did.
-bool pressAt(const EditorView& view, float x, float y);
+// Starts a drag when the point is on a knob, fine when Shift is held; true when it did.
+bool pressAt(const EditorView& view, float x, float y, bool fine = false);
 // Continues a drag to the given y; true when a value was written. A change of fine (Shift)
-// goes on from the value reached, at the new rate.
+// goes on from the value the old rate reaches at this y, at the new rate.
 bool dragTo(const EditorView& view, float y, bool fine = false);
 // A double-click: the knob under the point goes to its default; true when there was one.
 bool resetKnobAt(const EditorView& view, float x, float y);

@@ -82,7 +82,7 @@ LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return 1;
     case WM_LBUTTONDOWN:
         if (view && pressAt(*view, inPanelUnits(*view, window, signedLow(lParam)),
-                            inPanelUnits(*view, window, signedHigh(lParam))))
+                            inPanelUnits(*view, window, signedHigh(lParam)), fine(*view, wParam)))
             SetCapture(window);
         return 0;
     case WM_LBUTTONDBLCLK:  // only the scaling editors' class has CS_DBLCLKS

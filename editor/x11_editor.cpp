@@ -345,7 +345,7 @@ void handlePress(X11Editor& editor, const XButtonEvent& press) {
         if (second)
             changed = resetKnobAt(view, x, y);
         else
-            pressAt(view, x, y);
+            pressAt(view, x, y, fine(editor, press.state));
     }
     if (changed) editor.dirty.store(true, std::memory_order_relaxed);
 }

@@ -8,11 +8,13 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 #include <X11/extensions/XRes.h>
 #include <X11/extensions/XTest.h>
 #include <cairo.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -132,6 +134,35 @@ inline void movePointerTo(Display* display, Window window, int x, int y) {
 inline void setLeftButton(Display* display, bool down) {
     XTestFakeButtonEvent(display, 1, down ? True : False, CurrentTime);
     XSync(display, False);
+}
+
+inline void setShift(Display* display, bool down) {
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_Shift_L), down ? True : False, CurrentTime);
+    XSync(display, False);
+}
+
+// One notch of the wheel: X's button 4 (up) or 5 (down), pressed and released.
+inline void turnWheel(Display* display, bool up) {
+    for (Bool down : {True, False}) XTestFakeButtonEvent(display, up ? 4 : 5, down, CurrentTime);
+    XSync(display, False);
+}
+
+// The mean difference, per channel and pixel in 0..255, between a picture twice as large
+// (width 2w) averaged over 2 x 2 blocks and a picture w pixels wide; -1 for sizes that do
+// not match.
+inline double meanDifferenceOfHalf(const Pixels& large, const Pixels& small, int w) {
+    if (w <= 0 || large.size() != 4 * small.size() || small.size() % size_t(w) != 0) return -1.0;
+    const int h = int(small.size()) / w;
+    double sum = 0.0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (int shift = 0; shift <= 16; shift += 8) {
+                int block = 0;
+                for (int d = 0; d < 4; ++d)
+                    block += (large[size_t(2 * y + d / 2) * size_t(2 * w) + size_t(2 * x + d % 2)] >> shift) & 0xff;
+                sum += std::abs(block / 4.0 - double((small[size_t(y) * size_t(w) + size_t(x)] >> shift) & 0xff));
+            }
+    return sum / (3.0 * w * h);
 }
 
 // Resources the X server holds for all its clients together.
