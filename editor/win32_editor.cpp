@@ -127,6 +127,8 @@ void registerEditorWindowClass(void* moduleHandle, bool doubleClicks) {
     RegisterClassExA(&windowClass);
 }
 
+void registerEditorWindowClass(void* moduleHandle) { registerEditorWindowClass(moduleHandle, false); }
+
 void unregisterEditorWindowClass(void* moduleHandle) {
     UnregisterClassA(editorWindowClassName, static_cast<HINSTANCE>(moduleHandle));
 }
@@ -141,4 +143,8 @@ void* createEditorWindow(const EditorView* view, void* parent, void* moduleHandl
                            WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
                            width, height, static_cast<HWND>(parent), nullptr,
                            static_cast<HINSTANCE>(moduleHandle), const_cast<EditorView*>(view));
+}
+
+void* createEditorWindow(const EditorView* view, void* parent, void* moduleHandle) {
+    return createEditorWindow(view, parent, moduleHandle, panelWidth, panelHeight);
 }

@@ -130,7 +130,7 @@ TEST_F(ClapEditorX11, CreatedAndDestroyedManyTimesAndOnlyWithATimer) {
 
 // The 200 % picture, averaged down to 100 %, against the 100 % one: the same vectors at
 // twice the size, so only anti-aliasing and text hinting differ. Measured under Xvfb with the
-// test fonts: 1.0 to 1.4 of 255 (a 100 % panel against another's picture is 0).
+// test fonts: about 1.3 of 255 (a 100 % panel against another's picture is 0).
 constexpr double halvedPictureTolerance = 3.0;
 
 TEST_F(ClapEditorX11, ScaledByTheHostAndResizedWithTheAspect) {
