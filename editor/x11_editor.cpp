@@ -509,4 +509,10 @@ void followX11Parent(X11Editor* editor) {
     if (!editor || !editor->alive || !editor->view.scalingAndGestures) return;
     editor->followsParent = true;
     XSelectInput(editor->display, editor->parent, StructureNotifyMask);
+    // A parent already given its size fits the panel now; one the host has yet to lay out
+    // (smaller than the smallest panel) does when its size comes.
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(editor->display, editor->parent, &attributes) &&
+        attributes.width >= int(minimumPanelWidth) && attributes.height >= int(panelHeightFor(minimumPanelWidth)))
+        resizeToFit(*editor, uint32_t(attributes.width), uint32_t(attributes.height));
 }

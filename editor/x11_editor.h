@@ -25,7 +25,7 @@ bool resizeX11Editor(X11Editor* editor, PanelSize size);
 PanelSize x11EditorSize(const X11Editor* editor);
 
 // From now on the scaling editor fits itself to its parent whenever the host resizes that,
-// the aspect kept.
+// the aspect kept; to its present size too, unless that is below the smallest panel.
 void followX11Parent(X11Editor* editor);
 
 // Destroys the window and closes the connection. Safe with null.
