@@ -177,15 +177,6 @@ TEST_F(ClapEditorX11, ScaledByTheHostAndResizedWithTheAspect) {
     EXPECT_EQ(child.width * 10000 + child.height, 1260 * 10000 + 780);
 }
 
-// What the host saw since the last flush, checked as one gesture on one parameter.
-void expectOneGesture(const std::vector<SentEvent>& events, clap_id parameter, const char* what) {
-    ASSERT_GE(events.size(), 3u) << what;
-    EXPECT_EQ(events.front().type, CLAP_EVENT_PARAM_GESTURE_BEGIN) << what;
-    EXPECT_EQ(events.back().type, CLAP_EVENT_PARAM_GESTURE_END) << what;
-    for (size_t i = 1; i + 1 < events.size(); ++i) EXPECT_EQ(events[i].type, CLAP_EVENT_PARAM_VALUE) << what;
-    for (const SentEvent& event : events) EXPECT_EQ(event.parameter, parameter) << what;
-}
-
 TEST_F(ClapEditorX11, KnobGesturesAt150PerCentInPanelUnits) {
     XResizeWindow(display, window, 1300, 800);
     ASSERT_TRUE(gui->set_scale(p->plugin, 1.5));

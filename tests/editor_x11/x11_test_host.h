@@ -14,13 +14,14 @@
 #include <cairo.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "support/picture_difference.h"
 
 // Tests that need an X server skip only when none is configured.
 #define SKIP_WITHOUT_DISPLAY()                                      \
@@ -57,7 +58,6 @@ inline void causeHostError(Display* display) {
     XSync(display, False);
 }
 
-using Pixels = std::vector<uint32_t>;  // 0xRRGGBB, row by row
 
 // What the window and its children show, as the server has it.
 inline Pixels captureWindow(Display* display, Window window, int width, int height) {
@@ -147,23 +147,6 @@ inline void turnWheel(Display* display, bool up) {
     XSync(display, False);
 }
 
-// The mean difference, per channel and pixel in 0..255, between a picture twice as large
-// (width 2w) averaged over 2 x 2 blocks and a picture w pixels wide; -1 for sizes that do
-// not match.
-inline double meanDifferenceOfHalf(const Pixels& large, const Pixels& small, int w) {
-    if (w <= 0 || large.size() != 4 * small.size() || small.size() % size_t(w) != 0) return -1.0;
-    const int h = int(small.size()) / w;
-    double sum = 0.0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            for (int shift = 0; shift <= 16; shift += 8) {
-                int block = 0;
-                for (int d = 0; d < 4; ++d)
-                    block += (large[size_t(2 * y + d / 2) * size_t(2 * w) + size_t(2 * x + d % 2)] >> shift) & 0xff;
-                sum += std::abs(block / 4.0 - double((small[size_t(y) * size_t(w) + size_t(x)] >> shift) & 0xff));
-            }
-    return sum / (3.0 * w * h);
-}
 
 // Resources the X server holds for all its clients together.
 inline long serverResourceCount(Display* display) {
