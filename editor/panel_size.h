@@ -49,9 +49,9 @@ inline PanelSize nearestPanelSize(uint32_t width, uint32_t height) {
 
 // The largest size with the aspect that fits in the box (the smallest if none does).
 inline PanelSize panelSizeWithin(uint32_t width, uint32_t height) {
-    const double byHeight = double(height) * panelWidth / panelHeight;
-    PanelSize size = panelSizeOfWidth(std::floor(std::min(double(width), byHeight)));
-    if (size.height > height && size.width > minimumPanelWidth) size = panelSizeOfWidth(size.width - 1.0);
+    const double byHeight = std::ceil(double(height) * panelWidth / panelHeight);
+    PanelSize size = panelSizeOfWidth(std::min(double(width), byHeight));
+    while (size.height > height && size.width > minimumPanelWidth) size = panelSizeOfWidth(size.width - 1.0);
     return size;
 }
 
