@@ -86,11 +86,13 @@ LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             SetCapture(window);
         return 0;
     case WM_LBUTTONDBLCLK:  // only the scaling editors' class has CS_DBLCLKS
-        if (view && view->scalingAndGestures &&
-            resetKnobAt(*view, inPanelUnits(*view, window, signedLow(lParam)),
-                        inPanelUnits(*view, window, signedHigh(lParam))))
-            InvalidateRect(window, nullptr, FALSE);
-        return 0;
+        if (view && view->scalingAndGestures) {
+            if (resetKnobAt(*view, inPanelUnits(*view, window, signedLow(lParam)),
+                            inPanelUnits(*view, window, signedHigh(lParam))))
+                InvalidateRect(window, nullptr, FALSE);
+            return 0;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
     case WM_MOUSEWHEEL:
         if (view && view->scalingAndGestures) {
             if (wheel(*view, window, wParam, lParam)) InvalidateRect(window, nullptr, FALSE);

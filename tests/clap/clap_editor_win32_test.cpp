@@ -130,6 +130,14 @@ TEST(ClapEditorWin32, ScaledWindowAndKnobGesturesAt150PerCent) {
     deliver(p);
     expectOneGesture(p.flush(), 2, "fine wheel");
     EXPECT_NEAR(p.value(2), 60.9, 1e-3);
+    // A drag whose capture is taken away (WM_CAPTURECHANGED) ends its gesture unreleased.
+    post(WM_LBUTTONDOWN, MK_LBUTTON, 320, 375);
+    post(WM_MOUSEMOVE, MK_LBUTTON, 320, 385);
+    deliver(p);
+    EXPECT_EQ(GetCapture(), editor);
+    ReleaseCapture();
+    deliver(p);
+    expectOneGesture(p.flush(), 3, "capture lost");
     pluginExtension<clap_plugin_gui_t>(p.plugin, CLAP_EXT_GUI)->destroy(p.plugin);
     DestroyWindow(host);
 }
