@@ -141,7 +141,8 @@ TEST_F(Vst3EditorWin32, ContentScaleSizesThePanelAndGesturesAreOneEditEach) {
     pumpUntilTheEditEnds();
     EXPECT_EQ(handler.calls, (std::vector<std::string>{"begin 6", "perform 6 0.99", "end 6"}));
     view->vtbl->removed(view);
-    release(view);
+    release(scale);
+    EXPECT_EQ(release(view), 0u);
 }
 
 }  // namespace

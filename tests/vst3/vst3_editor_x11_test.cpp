@@ -196,7 +196,8 @@ TEST_F(Vst3EditorX11, ContentScaleAndResizingKeepTheAspectAndTheRange) {
     MemoryStream saved;
     ASSERT_EQ(plugin->controller->vtbl->getState(plugin->controller, &saved.stream), kResultOk);
     view->vtbl->removed(view);
-    release(view);
+    release(scale);
+    EXPECT_EQ(release(view), 0u);
     const auto sizeAfterLoading = [&](std::vector<unsigned char> bytes) {
         Vst3Instance other(module, 48000.0);
         MemoryStream in;
@@ -234,7 +235,8 @@ TEST_F(Vst3EditorX11, DoubleClickAndWheelAt150PerCentAreOneEditEach) {
     host.tick();
     EXPECT_EQ(handler.calls, (std::vector<std::string>{"begin 6", "perform 6 0.99", "perform 6 0.98", "end 6"}));
     view->vtbl->removed(view);
-    release(view);
+    release(scale);
+    EXPECT_EQ(release(view), 0u);
 }
 
 }  // namespace
