@@ -169,35 +169,16 @@ TEST(PanelLayout, LongTextsAreCutAndTerminated) {
     EXPECT_EQ(std::u16string(value).size(), static_cast<size_t>(valueTextSize - 1));
 }
 
-TEST(PanelSize, AspectRangeAndWholePixels) {
-    EXPECT_EQ(panelHeightFor(1260), 780u);
-    EXPECT_EQ(panelHeightFor(1000), 619u);  // 619.05
-    EXPECT_EQ(panelHeightFor(1001), 620u);  // 619.67
-    EXPECT_TRUE(panelSizeAt(1.0) == (PanelSize{840, 520}));
-    EXPECT_TRUE(panelSizeAt(0.5) == (PanelSize{630, 390}));
-    EXPECT_TRUE(panelSizeAt(4.0) == (PanelSize{2520, 1560}));
-    EXPECT_TRUE(panelSizeAt(std::nan("")) == (PanelSize{840, 520}));
-    // Within a box: the largest that fits, never taller than the box.
+// What the adjust_size, checkSizeConstraint and state tests of the formats do not reach.
+TEST(PanelSize, FitInAWindowAndPixelBoxes) {
     EXPECT_TRUE(panelSizeWithin(1680, 2000) == (PanelSize{1680, 1040}));
-    EXPECT_TRUE(panelSizeWithin(3000, 1040) == (PanelSize{1680, 1040}));
-    EXPECT_TRUE(panelSizeWithin(1000, 619) == (PanelSize{1000, 619}));
-    EXPECT_TRUE(panelSizeWithin(1001, 619) == (PanelSize{1000, 619}));
-    EXPECT_TRUE(panelSizeWithin(1001, 618) == (PanelSize{999, 618}));  // 618.43 rounds to 618
+    EXPECT_TRUE(panelSizeWithin(1001, 619) == (PanelSize{1000, 619}));  // 619.05 rounds to 619
+    EXPECT_TRUE(panelSizeWithin(1001, 618) == (PanelSize{999, 618}));   // 618.43 rounds to 618
     EXPECT_TRUE(panelSizeWithin(1, 1) == (PanelSize{630, 390}));
-    // The pixels that hold a box at 150 %: rounded outwards.
-    const PanelBox box = pixelBoxOf({95, 335, 71, 81}, 1.5);
+    EXPECT_TRUE(panelSizeAt(std::nan("")) == (PanelSize{840, 520}));
+    const PanelBox box = pixelBoxOf({95, 335, 71, 81}, 1.5);  // rounded outwards: 142..249, 502..624
     EXPECT_EQ(box.x * 1000 + box.y, 142 * 1000 + 502);
-    EXPECT_EQ(box.width * 1000 + box.height, 107 * 1000 + 122);  // 142..249, 502..624
-    // The zoom the user chose stays over a new host scale; a saved zoom that is not one
-    // loads as 100 %.
-    EditorSizing sizing{2.0, 1.0};
-    chooseEditorSize(sizing, {1260, 780});
-    EXPECT_EQ(sizing.zoom, 0.75);
-    sizing.hostScale = 1.0;
-    EXPECT_TRUE(editorSizeOf(sizing) == (PanelSize{630, 390}));
-    EXPECT_EQ(savedZoomOrDefault(1.5f), 1.5);
-    EXPECT_EQ(savedZoomOrDefault(std::nanf("")), 1.0);
-    EXPECT_EQ(savedZoomOrDefault(0.0f), 1.0);
+    EXPECT_EQ(box.width * 1000 + box.height, 107 * 1000 + 122);
 }
 
 namespace {
