@@ -1,6 +1,7 @@
-// The editor extension: one fixed-size embedded window per instance, created and destroyed
-// as often as the host likes, driven by the host's timer; a knob drag reaches the host as
-// gesture begin, the values and gesture end, through the instance's pending edits.
+// The editor extension: one embedded window per instance, created and destroyed as often as
+// the host likes, driven by the host's timer, scaled by the host's factor and resized with
+// the panel's aspect; a knob drag, double-click or wheel turn reaches the host as gesture
+// begin, the values and gesture end, through the instance's pending edits.
 #include <cstring>
 
 #include "clap/clap_instance.h"
@@ -91,22 +92,46 @@ void destroy(const clap_plugin_t* plugin) {
     instance.editor.created = false;
 }
 
-bool setScale(const clap_plugin_t*, double) { return false; }
-
-bool getSize(const clap_plugin_t*, uint32_t* width, uint32_t* height) {
-    if (!width || !height) return false;
-    *width = panelWidth;
-    *height = panelHeight;
+// Win32 and X11 are physical-pixel APIs: the host's factor multiplies the panel.
+bool setScale(const clap_plugin_t* plugin, double scale) {
+    if (!(scale > 0.0 && scale <= 16.0)) return false;
+    ClapInstance& instance = instanceOf(plugin);
+    instance.editor.sizing.hostScale = scale;
+    resizeClapWindow(instance, editorSizeOf(instance.editor.sizing));
     return true;
 }
 
-bool canResize(const clap_plugin_t*) { return false; }
-bool resizeHints(const clap_plugin_t*, clap_gui_resize_hints_t*) { return false; }
-bool adjustSize(const clap_plugin_t* plugin, uint32_t* width, uint32_t* height) {
-    return getSize(plugin, width, height);
+bool getSize(const clap_plugin_t* plugin, uint32_t* width, uint32_t* height) {
+    if (!width || !height) return false;
+    const PanelSize size = editorSizeOf(instanceOf(plugin).editor.sizing);
+    *width = size.width;
+    *height = size.height;
+    return true;
 }
-bool setSize(const clap_plugin_t*, uint32_t width, uint32_t height) {
-    return width == static_cast<uint32_t>(panelWidth) && height == static_cast<uint32_t>(panelHeight);
+
+bool canResize(const clap_plugin_t*) { return true; }
+
+bool resizeHints(const clap_plugin_t*, clap_gui_resize_hints_t* hints) {
+    if (!hints) return false;
+    *hints = clap_gui_resize_hints_t{true, true, true, panelWidth, panelHeight};
+    return true;
+}
+
+bool adjustSize(const clap_plugin_t*, uint32_t* width, uint32_t* height) {
+    if (!width || !height) return false;
+    const PanelSize size = nearestPanelSize(*width, *height);
+    *width = size.width;
+    *height = size.height;
+    return true;
+}
+
+// A size off the aspect or the range gets the nearest one that is on them.
+bool setSize(const clap_plugin_t* plugin, uint32_t width, uint32_t height) {
+    ClapInstance& instance = instanceOf(plugin);
+    const PanelSize size = nearestPanelSize(width, height);
+    chooseEditorSize(instance.editor.sizing, size);
+    resizeClapWindow(instance, size);
+    return true;
 }
 
 bool setParent(const clap_plugin_t* plugin, const clap_window_t* window) {
@@ -149,7 +174,9 @@ void onTimer(const clap_plugin_t* plugin, clap_id timer) {
 EditorView clapEditorView(ClapInstance& instance) {
     return EditorView{&instance,          readParameter,
                       changeParameter,    &instance.editor.drag,
-                      &instance.editor.animationPhase, clapWindowGone};
+                      &instance.editor.animationPhase, clapWindowGone,
+                      nullptr,            nullptr,
+                      true};
 }
 
 void finishEditorGesture(ClapInstance& instance) {

@@ -7,6 +7,7 @@
 
 #include "clap/clap_abi.h"
 #include "editor/editor_view.h"
+#include "editor/panel_size.h"
 #include "engine/engine_state.h"
 #include "engine/oversampling.h"
 #include "parameters/parameter_index.h"
@@ -34,6 +35,7 @@ struct ClapEditor {
     clap_id timer = CLAP_INVALID_ID;
     int fd = -1;  // the editor's display connection, watched by the host
     bool windowGone = false;  // Windows: destroyed with the host's window, before destroy()
+    EditorSizing sizing;  // the host's scale and the user's zoom, which the state keeps
 };
 
 // The mono layout runs the stereo engine on the one channel twice, a piece at a time.
@@ -98,10 +100,10 @@ EditorView clapEditorView(ClapInstance& instance);
 // Ends the host's gesture once the editor's drag has ended; call after every editor pump.
 void finishEditorGesture(ClapInstance& instance);
 
-// A saved state of these normalized values and Oversampling position, as the state
+// A saved state of these normalized values, Oversampling position and editor zoom, as the state
 // extension writes it: what a preset load hands to the state's load.
-constexpr size_t clapStateBytes = (4 + parameterCount) * 4;
-void writeClapState(const float* values, int oversamplingChoice, unsigned char* bytes);
+constexpr size_t clapStateBytes = (5 + parameterCount) * 4;
+void writeClapState(const float* values, int oversamplingChoice, float zoom, unsigned char* bytes);
 
 // The factory presets: their discovery factory, and loading one by its key.
 constexpr const char* clapPluginId = "com.tolvan-audio.velmora";
@@ -123,3 +125,5 @@ bool openClapWindow(ClapInstance& instance, const clap_window_t& parent);
 void closeClapWindow(ClapInstance& instance);
 void showClapWindow(ClapInstance& instance, bool shown);
 void driveClapWindow(ClapInstance& instance, bool animate);
+// The open window takes the size and repaints at it.
+void resizeClapWindow(ClapInstance& instance, PanelSize size);

@@ -96,7 +96,9 @@ bool loadPreset(const clap_plugin_t* plugin, uint32_t kind, const char* location
     }
     const PresetValues values = presetValues(factoryPresets[index]);
     StateBytes state;
-    writeClapState(values.parameters, values.oversamplingChoice, state.bytes);
+    // The editor keeps the size it has: a preset is sound, not a window.
+    writeClapState(values.parameters, values.oversamplingChoice,
+                   static_cast<float>(instanceOf(plugin).editor.sizing.zoom), state.bytes);
     const clap_istream_t stream = {&state, readState};
     if (!clapState.load(plugin, &stream)) return false;
     if (hostPresets && hostPresets->loaded) hostPresets->loaded(host, kind, location, key);

@@ -1,9 +1,10 @@
 // The saved state: a tag, a format version, the parameter count and the normalized values
-// in parameter id order, then (from version 2) the oversampling factor, little-endian 32-bit
-// words. A version 1 state has no factor and loads as 1x. A later version's state with more
-// parameters loads the ones this version has. A state that is short, longer, foreign, holds
-// fewer parameters, a value outside 0..1 or an unknown factor is refused as a whole and
-// changes nothing. A load tells the host that the values changed.
+// in parameter id order, then (from version 2) the oversampling factor and (from version 3)
+// the editor's zoom as a 32-bit float, little-endian 32-bit words. A version 1 state has no
+// factor and loads as 1x; a state without a zoom opens the editor at 100 %. A later
+// version's state with more parameters loads the ones this version has. A state that is
+// short, longer, foreign, holds fewer parameters, a value outside 0..1 or an unknown factor
+// is refused as a whole and changes nothing. A load tells the host that the values changed.
 #include <cmath>
 #include <cstring>
 
@@ -14,9 +15,10 @@
 namespace {
 
 constexpr uint32_t stateTag = 0x4D4C5654;  // "TVLM" read as bytes
-constexpr uint32_t stateVersion = 2;
+constexpr uint32_t stateVersion = 3;
 constexpr size_t firstVersionBytes = (3 + parameterCount) * 4;
-constexpr size_t stateBytes = firstVersionBytes + 4;
+constexpr size_t secondVersionBytes = firstVersionBytes + 4;
+constexpr size_t stateBytes = secondVersionBytes + 4;
 constexpr uint32_t maxStoredParameters = 4096;  // far beyond any later version's count
 static_assert(stateBytes == clapStateBytes);
 
@@ -26,7 +28,8 @@ bool save(const clap_plugin_t* plugin, const clap_ostream_t* stream) {
     float values[parameterCount];
     for (int i = 0; i < parameterCount; ++i) values[i] = instance.parameters[i].load(std::memory_order_relaxed);
     unsigned char bytes[stateBytes];
-    writeClapState(values, instance.oversamplingChoice.load(std::memory_order_relaxed), bytes);
+    writeClapState(values, instance.oversamplingChoice.load(std::memory_order_relaxed),
+                   static_cast<float>(instance.editor.sizing.zoom), bytes);
     size_t sent = 0;
     while (sent < stateBytes) {
         const int64_t n = stream->write(stream, bytes + sent, stateBytes - sent);
@@ -75,14 +78,19 @@ bool load(const clap_plugin_t* plugin, const clap_istream_t* stream) {
         std::memcpy(&values[i], &word, 4);
         if (!(values[i] >= 0.0f && values[i] <= 1.0f)) return false;
     }
-    uint32_t factor = 1;
+    uint32_t factor = 1, zoomWord = 0;
     if (version >= 2 && !readWord(stream, factor)) return false;
+    if (version >= 3 && !readWord(stream, zoomWord)) return false;
     const int choice = factor <= 8 ? oversamplingChoiceOf(static_cast<int>(factor)) : -1;
     if (choice < 0 || !atEnd(stream)) return false;
     ClapInstance& instance = instanceOf(plugin);
     for (int i = 0; i < parameterCount; ++i)
         instance.parameters[i].store(values[i], std::memory_order_relaxed);
     chooseOversampling(instance, choice);
+    float zoom = 1.0f;
+    if (version >= 3) std::memcpy(&zoom, &zoomWord, 4);
+    instance.editor.sizing.zoom = savedZoomOrDefault(zoom);
+    resizeClapWindow(instance, editorSizeOf(instance.editor.sizing));
     if (instance.hostParams && instance.hostParams->rescan)
         instance.hostParams->rescan(instance.host, CLAP_PARAM_RESCAN_VALUES);
     return true;
@@ -90,7 +98,7 @@ bool load(const clap_plugin_t* plugin, const clap_istream_t* stream) {
 
 }  // namespace
 
-void writeClapState(const float* values, int oversamplingChoice, unsigned char* bytes) {
+void writeClapState(const float* values, int oversamplingChoice, float zoom, unsigned char* bytes) {
     putWord(bytes, stateTag);
     putWord(bytes + 4, stateVersion);
     putWord(bytes + 8, parameterCount);
@@ -100,6 +108,9 @@ void writeClapState(const float* values, int oversamplingChoice, unsigned char* 
         putWord(bytes + 12 + 4 * i, word);
     }
     putWord(bytes + firstVersionBytes, static_cast<uint32_t>(oversamplingFactors[oversamplingChoice]));
+    uint32_t zoomWord;
+    std::memcpy(&zoomWord, &zoom, 4);
+    putWord(bytes + secondVersionBytes, zoomWord);
 }
 
 const clap_plugin_state_t clapState = {save, load};

@@ -24,7 +24,7 @@ HMODULE thisModule() {
 void firstWindowOpens() {
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);
-    registerEditorWindowClass(thisModule());
+    registerEditorWindowClass(thisModule(), true);
 }
 
 void lastWindowClosed() {
@@ -55,7 +55,9 @@ void (*const clapWindowGone)(void*, void*) = windowGone;
 bool openClapWindow(ClapInstance& instance, const clap_window_t& parent) {
     ClapEditor& editor = instance.editor;
     if (openWindows++ == 0) firstWindowOpens();
-    editor.window = createEditorWindow(&editor.view, parent.win32, thisModule());
+    const PanelSize size = editorSizeOf(editor.sizing);
+    editor.window = createEditorWindow(&editor.view, parent.win32, thisModule(), int(size.width),
+                                       int(size.height));
     if (!editor.window && --openWindows == 0) lastWindowClosed();
     return editor.window != nullptr;
 }
@@ -80,4 +82,11 @@ void driveClapWindow(ClapInstance& instance, bool animate) {
         InvalidateRect(window, nullptr, FALSE);
     }
     finishEditorGesture(instance);
+}
+
+void resizeClapWindow(ClapInstance& instance, PanelSize size) {
+    const HWND window = static_cast<HWND>(instance.editor.window);
+    if (window && IsWindow(window))
+        SetWindowPos(window, nullptr, 0, 0, int(size.width), int(size.height),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

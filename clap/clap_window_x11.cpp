@@ -29,7 +29,7 @@ void (*const clapWindowGone)(void*, void*) = nullptr;  // the editor finds out i
 
 bool openClapWindow(ClapInstance& instance, const clap_window_t& parent) {
     ClapEditor& editor = instance.editor;
-    X11Editor* window = openX11Editor(parent.x11, editor.view);
+    X11Editor* window = openX11Editor(parent.x11, editor.view, editorSizeOf(editor.sizing));
     if (!window) return false;
     editor.window = window;
     const int fd = x11EditorConnection(window);
@@ -74,4 +74,8 @@ void driveClapWindow(ClapInstance& instance, bool animate) {
     pumpX11Editor(window);
     forgetDeadConnection(instance);
     finishEditorGesture(instance);
+}
+
+void resizeClapWindow(ClapInstance& instance, PanelSize size) {
+    resizeX11Editor(editorOf(instance), size);
 }

@@ -18,7 +18,7 @@ void endEdit(const EditorView& view, int32_t index) {
     if (view.endEdit) view.endEdit(view.context, index);
 }
 
-bool pressAt(const EditorView& view, int32_t x, int32_t y) {
+bool pressAt(const EditorView& view, float x, float y, bool fine) {
     const int knob = hitKnob(x, y);
     if (knob < 0) return false;
     endDrag(view);  // a press without the last one's release
@@ -26,16 +26,49 @@ bool pressAt(const EditorView& view, int32_t x, int32_t y) {
     drag.index = knobTable[knob].parameter;
     drag.startY = y;
     drag.startValue = view.readParameter(view.context, drag.index);
+    drag.fine = fine;
     beginEdit(view, drag.index);
+    return true;
+}
+
+namespace {
+
+// A one-step gesture (a double-click, a wheel notch): one edit around its one change.
+void editOnce(const EditorView& view, int parameter, float value) {
+    beginEdit(view, parameter);
+    view.changeParameter(view.context, parameter, value);
+    endEdit(view, parameter);
+}
+
+}  // namespace
+
+bool resetKnobAt(const EditorView& view, float x, float y) {
+    const int knob = hitKnob(x, y);
+    if (knob < 0) return false;
+    const int parameter = knobTable[knob].parameter;
+    editOnce(view, parameter, parameterDefaults[parameter]);
+    return true;
+}
+
+bool wheelAt(const EditorView& view, float x, float y, float notches, bool fine) {
+    const int knob = hitKnob(x, y);
+    if (knob < 0) return false;
+    const int parameter = knobTable[knob].parameter;
+    editOnce(view, parameter, wheelValue(view.readParameter(view.context, parameter), notches, fine));
     return true;
 }
 
 bool dragging(const EditorView& view) { return validParameterIndex(view.drag->index); }
 
-bool dragTo(const EditorView& view, int32_t y) {
+bool dragTo(const EditorView& view, float y, bool fine) {
     if (!dragging(view)) return false;
-    const EditorDrag& drag = *view.drag;
-    view.changeParameter(view.context, drag.index, dragValue(drag.startValue, drag.startY, y));
+    EditorDrag& drag = *view.drag;
+    if (fine != drag.fine) {
+        drag.startValue = dragValue(drag.startValue, drag.startY, y, drag.fine);
+        drag.startY = y;
+        drag.fine = fine;
+    }
+    view.changeParameter(view.context, drag.index, dragValue(drag.startValue, drag.startY, y, fine));
     return true;
 }
 

@@ -20,8 +20,9 @@ struct PanelValues {  // everything a painter reads for one paint
 
 struct EditorDrag {
     int32_t index = -1;  // the parameter being dragged, -1 for none
-    int32_t startY = 0;
+    float startY = 0.0f;  // panel units
     float startValue = 0.0f;
+    bool fine = false;    // Shift held since startY
 };
 
 struct EditorView {
@@ -38,17 +39,29 @@ struct EditorView {
     // go); its changes come in between. Hosts that record touch automation hear of both.
     void (*beginEdit)(void* context, int32_t index) = nullptr;
     void (*endEdit)(void* context, int32_t index) = nullptr;
+    // The CLAP, VST 3 and LV2 editors scale with their window and take a double-click (the
+    // default), Shift-drags (ten times finer) and the wheel; the VST 2.4 editor keeps its
+    // fixed size and plain drags.
+    bool scalingAndGestures = false;
 };
 
 PanelValues panelValues(const EditorView& view);
 // Every gesture brackets its changes with these, once each, whatever the input that makes
-// it (a drag begins with the press and ends with endDrag).
+// it (a drag begins with the press and ends with endDrag; a double-click or a wheel notch is
+// one edit of one change).
 void beginEdit(const EditorView& view, int32_t index);
 void endEdit(const EditorView& view, int32_t index);
-// Starts a drag when the point is on a knob, and with it the edit; true when it did.
-bool pressAt(const EditorView& view, int32_t x, int32_t y);
-// Continues a drag to the given y; true when a value was written.
-bool dragTo(const EditorView& view, int32_t y);
+// Points are in panel units: the window's pixels divided by its scale.
+// Starts a drag when the point is on a knob, and with it the edit, fine when Shift is held;
+// true when it did.
+bool pressAt(const EditorView& view, float x, float y, bool fine = false);
+// Continues a drag to the given y; true when a value was written. A change of fine (Shift)
+// goes on from the value the old rate reaches at this y, at the new rate.
+bool dragTo(const EditorView& view, float y, bool fine = false);
+// A double-click: the knob under the point goes to its default; true when there was one.
+bool resetKnobAt(const EditorView& view, float x, float y);
+// The wheel over a knob: notches up (positive) or down; true when there was a knob.
+bool wheelAt(const EditorView& view, float x, float y, float notches, bool fine);
 // Ends the drag, and its edit, if there is one.
 void endDrag(const EditorView& view);
 bool dragging(const EditorView& view);

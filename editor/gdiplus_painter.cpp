@@ -152,13 +152,23 @@ void paintReadoutKnobsAndFooter(GpGraphics* graphics, const PanelInks& inks,
 
 }  // namespace
 
-void paintPanel(const PanelValues& values, HDC paintDC, int32_t width, int32_t height) {
-    const OffscreenSurface surface(paintDC, width, height);
+void paintPanel(const PanelValues& values, HDC paintDC, int32_t pixelWidth, int32_t pixelHeight,
+                double scale) {
+    const OffscreenSurface surface(paintDC, pixelWidth, pixelHeight);
     {
         OwnedGraphics graphics;
         GdipCreateFromHDC(surface.dc(), graphics.receive());
         GdipSetSmoothingMode(graphics.get(), SmoothingModeAntiAlias);
         GdipSetTextRenderingHint(graphics.get(), TextRenderingHintClearTypeGridFit);
+        // Every coordinate, width, radius and font size goes through the world transform:
+        // the panel is drawn as vectors at the scale, in panel units from here on.
+        int32_t width = pixelWidth, height = pixelHeight;
+        if (scale != 1.0) {
+            GdipScaleWorldTransform(graphics.get(), static_cast<REAL>(scale),
+                                    static_cast<REAL>(scale), MatrixOrderPrepend);
+            width = static_cast<int32_t>(pixelWidth / scale + 0.5);
+            height = static_cast<int32_t>(pixelHeight / scale + 0.5);
+        }
 
         paintBackground(graphics.get(), width, height);
         paintScrews(graphics.get(), width, height);
@@ -173,6 +183,6 @@ void paintPanel(const PanelValues& values, HDC paintDC, int32_t width, int32_t h
         paintTransferCurve(graphics.get(), values);
         paintReadoutKnobsAndFooter(graphics.get(), inks, values, width, height);
 
-        BitBlt(paintDC, 0, 0, width, height, surface.dc(), 0, 0, SRCCOPY);
+        BitBlt(paintDC, 0, 0, pixelWidth, pixelHeight, surface.dc(), 0, 0, SRCCOPY);
     }  // every GDI+ object, the graphics last, before the surface goes
 }

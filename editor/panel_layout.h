@@ -47,22 +47,33 @@ struct PanelPoint {
     float y;
 };
 
-// The entry of knobTable whose circle (rim included) holds the point, or -1. Mouse
-// coordinates are signed 16-bit, so the squared distance is summed in 64 bits: in 32 it
-// overflows for points far from a knob and may then pass for a hit.
-inline int hitKnob(int32_t x, int32_t y) {
+// The entry of knobTable whose circle (rim included) holds the point, in panel units, or
+// -1. Mouse coordinates are signed 16-bit (divided by the scale, at other sizes), so the
+// squared distance is summed in double: in 32-bit integers it overflows for points far
+// from a knob and may then pass for a hit.
+inline int hitKnob(double x, double y) {
     for (int k = 0; k < knobCount; ++k) {
-        const int64_t dx = x - knobTable[k].centreX;
-        const int64_t dy = y - knobTable[k].centreY;
-        const int64_t radius = knobTable[k].radius;
+        const double dx = x - knobTable[k].centreX;
+        const double dy = y - knobTable[k].centreY;
+        const double radius = knobTable[k].radius;
         if (dx * dx + dy * dy <= radius * radius) return k;
     }
     return -1;
 }
 
-// 200 pixels of vertical travel span the whole range; up raises the value.
-inline float dragValue(float startValue, int32_t startY, int32_t y) {
-    return clampParameter(static_cast<float>(startY - y) * 0.005f + startValue);
+// 200 panel units of vertical travel span the whole range (2000 when fine); up raises the
+// value. Whole pixels at 100 % give the very float arithmetic of an integer difference.
+constexpr float dragStep = 0.005f;
+constexpr float fineDragStep = 0.0005f;
+inline float dragValue(float startValue, float startY, float y, bool fine = false) {
+    return clampParameter((startY - y) * (fine ? fineDragStep : dragStep) + startValue);
+}
+
+// The wheel: a notch moves a knob 1 % of its range, 0.1 % when fine.
+constexpr float wheelStep = 0.01f;
+constexpr float fineWheelStep = 0.001f;
+inline float wheelValue(float value, float notches, bool fine) {
+    return clampParameter(value + notches * (fine ? fineWheelStep : wheelStep));
 }
 
 // Point n (0..80) of the transfer curve across the screen, about the line y = 172.5.

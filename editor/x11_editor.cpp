@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "editor/cairo_painter.h"
+#include "editor/panel_size.h"
 
 // Last: the extension interface (XESetWireToError) comes with min and max macros.
 #include <X11/Xlibint.h>
@@ -44,6 +45,13 @@ struct X11Editor {
     PanelValues shown{};  // what frame holds
     bool framePainted = false;
     EditorView view{};
+    Window parent = 0;
+    PanelSize size{panelWidth, panelHeight};  // the window's pixels
+    double scale = 1.0;                       // pixels per panel unit
+    bool followsParent = false;
+    Visual* visual = nullptr;
+    Time lastPress = 0;  // for telling a double-click
+    int lastPressKnob = -1;
     std::atomic<bool> dirty{true};
     bool exposed = false;  // the whole panel is to be shown again
     bool covered = false;  // fully, by other windows
@@ -95,12 +103,22 @@ bool failedSince(X11Editor& editor, int errorsBefore) {
     return editor.xErrors != errorsBefore;
 }
 
-void setFixedSize(Display* display, Window window) {
+// A fixed editor's one size, or a scaling one's range and aspect.
+void setSizeHints(Display* display, Window window, PanelSize size, bool scaling) {
     XSizeHints* hints = XAllocSizeHints();
     if (!hints) return;
     hints->flags = PSize | PMinSize | PMaxSize | PBaseSize;
-    hints->width = hints->min_width = hints->max_width = hints->base_width = panelWidth;
-    hints->height = hints->min_height = hints->max_height = hints->base_height = panelHeight;
+    hints->width = hints->min_width = hints->max_width = hints->base_width = int(size.width);
+    hints->height = hints->min_height = hints->max_height = hints->base_height = int(size.height);
+    if (scaling) {
+        hints->flags |= PAspect;
+        hints->min_width = minimumPanelWidth;
+        hints->min_height = int(panelHeightFor(minimumPanelWidth));
+        hints->max_width = maximumPanelWidth;
+        hints->max_height = int(panelHeightFor(maximumPanelWidth));
+        hints->min_aspect.x = hints->max_aspect.x = panelWidth;
+        hints->min_aspect.y = hints->max_aspect.y = panelHeight;
+    }
     XSetWMNormalHints(display, window, hints);
     XFree(hints);
 }
@@ -109,7 +127,8 @@ void setFixedSize(Display* display, Window window) {
 XImage* wrapFrame(Display* display, Visual* visual, cairo_surface_t* frame) {
     XImage* image = XCreateImage(display, visual, 24, ZPixmap, 0,
                                  reinterpret_cast<char*>(cairo_image_surface_get_data(frame)),
-                                 panelWidth, panelHeight, 32,
+                                 cairo_image_surface_get_width(frame),
+                                 cairo_image_surface_get_height(frame), 32,
                                  cairo_image_surface_get_stride(frame));
     if (!image) return nullptr;
     image->byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
@@ -119,6 +138,45 @@ XImage* wrapFrame(Display* display, Visual* visual, cairo_surface_t* frame) {
         return nullptr;
     }
     return image;
+}
+
+void releaseSurfaces(X11Editor& editor) {
+    if (editor.frameImage) {
+        editor.frameImage->data = nullptr;  // the pixels are the frame's
+        XDestroyImage(editor.frameImage);
+        editor.frameImage = nullptr;
+    }
+    for (cairo_surface_t** surface : {&editor.frame, &editor.backdrop}) {
+        if (*surface) cairo_surface_destroy(*surface);
+        *surface = nullptr;
+    }
+    for (GlowPicture& glow : editor.glows) {
+        if (glow.pixels) cairo_surface_destroy(glow.pixels);
+        glow = GlowPicture{};
+    }
+}
+
+// Draws in panel units on a context of the window's pixels.
+void scaleToPanel(const X11Editor& editor, cairo_t* cr) {
+    if (editor.scale != 1.0) cairo_scale(cr, editor.scale, editor.scale);
+}
+
+// The frame and the backdrop at the editor's size, the backdrop painted once for it.
+bool makeSurfaces(X11Editor& editor) {
+    const int width = int(editor.size.width), height = int(editor.size.height);
+    editor.frame = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    editor.backdrop = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    for (cairo_surface_t* surface : {editor.frame, editor.backdrop})
+        if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) return false;
+    editor.frameImage = wrapFrame(editor.display, editor.visual, editor.frame);
+    if (!editor.frameImage) return false;
+    cairo_t* cr = cairo_create(editor.backdrop);
+    scaleToPanel(editor, cr);
+    paintPanelBackdropCairo(cr, static_cast<int32_t>(std::lround(width / editor.scale)),
+                            static_cast<int32_t>(std::lround(height / editor.scale)));
+    cairo_destroy(cr);
+    editor.framePainted = false;
+    return true;
 }
 
 bool createWindow(X11Editor& editor, Window parent) {
@@ -142,11 +200,13 @@ bool createWindow(X11Editor& editor, Window parent) {
                             ButtonMotionMask | EnterWindowMask | LeaveWindowMask |
                             StructureNotifyMask | VisibilityChangeMask;
     editor.window = XCreateWindow(
-        display, parent, 0, 0, panelWidth, panelHeight, 0, 24, InputOutput, visual.visual,
-        CWBackPixmap | CWBorderPixel | CWColormap | CWBitGravity | CWEventMask, &attributes);
+        display, parent, 0, 0, editor.size.width, editor.size.height, 0, 24, InputOutput,
+        visual.visual, CWBackPixmap | CWBorderPixel | CWColormap | CWBitGravity | CWEventMask,
+        &attributes);
     if (!editor.window) return false;
+    editor.visual = visual.visual;
     XStoreName(display, editor.window, "Tolvan Velmora");
-    setFixedSize(display, editor.window);
+    setSizeHints(display, editor.window, editor.size, editor.view.scalingAndGestures);
     // XEmbed's client information: protocol version 0, and the window wants to be mapped.
     const long embedInfo[2] = {0, 1};
     const Atom embedAtom = XInternAtom(display, "_XEMBED_INFO", False);
@@ -154,15 +214,7 @@ bool createWindow(X11Editor& editor, Window parent) {
                     reinterpret_cast<const unsigned char*>(embedInfo), 2);
 
     editor.copyContext = XCreateGC(display, editor.window, 0, nullptr);
-    editor.frame = cairo_image_surface_create(CAIRO_FORMAT_RGB24, panelWidth, panelHeight);
-    editor.backdrop = cairo_image_surface_create(CAIRO_FORMAT_RGB24, panelWidth, panelHeight);
-    for (cairo_surface_t* surface : {editor.frame, editor.backdrop})
-        if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) return false;
-    editor.frameImage = wrapFrame(display, visual.visual, editor.frame);
-    if (!editor.copyContext || !editor.frameImage) return false;
-    cairo_t* cr = cairo_create(editor.backdrop);
-    paintPanelBackdropCairo(cr, panelWidth, panelHeight);
-    cairo_destroy(cr);
+    if (!editor.copyContext || !makeSurfaces(editor)) return false;
     XMapWindow(display, editor.window);
     return true;
 }
@@ -172,7 +224,9 @@ void present(X11Editor& editor, const PanelBox& box) {
               box.y, box.x, box.y, box.width, box.height);
 }
 
-constexpr PanelBox wholePanel{0, 0, panelWidth, panelHeight};
+PanelBox wholeWindow(const X11Editor& editor) {
+    return {0, 0, int32_t(editor.size.width), int32_t(editor.size.height)};
+}
 
 // Copies one box of the source surface onto cr's surface, the box then its clip.
 void restoreBox(cairo_t* cr, cairo_surface_t* source, const PanelBox& box) {
@@ -190,19 +244,23 @@ void restoreBox(cairo_t* cr, cairo_surface_t* source, const PanelBox& box) {
 void showGlow(X11Editor& editor, cairo_t* cr, const PanelValues& values) {
     const uint32_t colour =
         glowCentreColour(values.parameters[parameterDrive], values.animationPhase);
+    const PanelBox box = pixelBoxOf(glowBox, editor.scale);
     for (const GlowPicture& glow : editor.glows)
         if (glow.pixels && glow.colour == colour) {
             cairo_save(cr);
-            cairo_translate(cr, glowBox.x, glowBox.y);
-            restoreBox(cr, glow.pixels, {0, 0, glowBox.width, glowBox.height});
+            cairo_translate(cr, box.x, box.y);
+            restoreBox(cr, glow.pixels, {0, 0, box.width, box.height});
             cairo_restore(cr);
             return;
         }
+    cairo_save(cr);
+    scaleToPanel(editor, cr);
     paintGlowCairo(cr, values);
+    cairo_restore(cr);
     GlowPicture& kept = editor.glows[editor.nextGlow];
     editor.nextGlow = (editor.nextGlow + 1) % glowPictureCount;
     if (!kept.pixels)
-        kept.pixels = cairo_image_surface_create(CAIRO_FORMAT_RGB24, glowBox.width, glowBox.height);
+        kept.pixels = cairo_image_surface_create(CAIRO_FORMAT_RGB24, box.width, box.height);
     if (cairo_surface_status(kept.pixels) != CAIRO_STATUS_SUCCESS) {  // out of memory
         cairo_surface_destroy(kept.pixels);
         kept.pixels = nullptr;
@@ -210,8 +268,8 @@ void showGlow(X11Editor& editor, cairo_t* cr, const PanelValues& values) {
     }
     kept.colour = colour;
     cairo_t* copy = cairo_create(kept.pixels);
-    cairo_translate(copy, -glowBox.x, -glowBox.y);
-    restoreBox(copy, editor.frame, glowBox);
+    cairo_translate(copy, -box.x, -box.y);
+    restoreBox(copy, editor.frame, box);
     cairo_destroy(copy);
     cairo_surface_flush(kept.pixels);
 }
@@ -224,19 +282,25 @@ void paint(X11Editor& editor) {
     PanelBox changed[1 + knobCount];
     int changedCount = 0;
     cairo_t* cr = cairo_create(editor.frame);
-    if (all) restoreBox(cr, editor.backdrop, wholePanel);
+    if (all) restoreBox(cr, editor.backdrop, wholeWindow(editor));
     if (all || screenContentsDiffer(now, editor.shown)) {
-        restoreBox(cr, editor.backdrop, screenPartBox);
+        changed[changedCount] = pixelBoxOf(screenPartBox, editor.scale);
+        restoreBox(cr, editor.backdrop, changed[changedCount++]);
         showGlow(editor, cr, now);
+        cairo_save(cr);
+        scaleToPanel(editor, cr);
         paintCurveAndReadoutCairo(cr, now);
-        changed[changedCount++] = screenPartBox;
+        cairo_restore(cr);
     }
     for (int knob = 0; knob < knobCount; ++knob) {
         const int parameter = knobTable[knob].parameter;
         if (!all && now.parameters[parameter] == editor.shown.parameters[parameter]) continue;
-        changed[changedCount] = knobPartBox(knob);
+        changed[changedCount] = pixelBoxOf(knobPartBox(knob), editor.scale);
         restoreBox(cr, editor.backdrop, changed[changedCount]);
+        cairo_save(cr);
+        scaleToPanel(editor, cr);
         paintKnobCairo(cr, knob, now.parameters[parameter]);
+        cairo_restore(cr);
         ++changedCount;
     }
     cairo_destroy(cr);
@@ -244,7 +308,7 @@ void paint(X11Editor& editor) {
     editor.shown = now;
     editor.framePainted = true;
     if (all) {
-        changed[0] = wholePanel;
+        changed[0] = wholeWindow(editor);
         changedCount = 1;
     }
     if (changedCount == 0) return;
@@ -258,6 +322,44 @@ bool viewable(const X11Editor& editor) {
            attributes.map_state == IsViewable;
 }
 
+float inPanelUnits(const X11Editor& editor, int pixels) {
+    return static_cast<float>(pixels / editor.scale);
+}
+
+bool fine(const X11Editor& editor, unsigned int state) {
+    return editor.view.scalingAndGestures && (state & ShiftMask);
+}
+
+constexpr Time doubleClickMilliseconds = 400;
+
+// The left button, the wheel's buttons and, for a scaling editor, a second press on the
+// same knob soon after the first (X has no double-click of its own).
+void handlePress(X11Editor& editor, const XButtonEvent& press) {
+    const EditorView& view = editor.view;
+    const float x = inPanelUnits(editor, press.x), y = inPanelUnits(editor, press.y);
+    if (!view.scalingAndGestures) {
+        if (press.button == Button1) pressAt(view, x, y);
+        return;
+    }
+    bool changed = false;
+    if (press.button == Button4 || press.button == Button5) {
+        changed = wheelAt(view, x, y, press.button == Button4 ? 1.0f : -1.0f, fine(editor, press.state));
+    } else if (press.button == Button1) {
+        const int knob = hitKnob(x, y);
+        const bool second = knob >= 0 && knob == editor.lastPressKnob &&
+                            press.time - editor.lastPress <= doubleClickMilliseconds;
+        editor.lastPress = press.time;
+        editor.lastPressKnob = second ? -1 : knob;
+        if (second)
+            changed = resetKnobAt(view, x, y);
+        else
+            pressAt(view, x, y, fine(editor, press.state));
+    }
+    if (changed) editor.dirty.store(true, std::memory_order_relaxed);
+}
+
+void resizeToFit(X11Editor& editor, uint32_t width, uint32_t height);
+
 void handleEvent(X11Editor& editor, const XEvent& event) {
     const EditorView& view = editor.view;
     switch (event.type) {
@@ -268,14 +370,19 @@ void handleEvent(X11Editor& editor, const XEvent& event) {
         editor.covered = event.xvisibility.state == VisibilityFullyObscured;
         break;
     case ButtonPress:
-        if (event.xbutton.button == Button1) pressAt(view, event.xbutton.x, event.xbutton.y);
+        handlePress(editor, event.xbutton);
         break;
     case MotionNotify:
         // Motion without the button held means the release went elsewhere.
         if (!(event.xmotion.state & Button1Mask))
             endDrag(view);
-        else if (dragTo(view, event.xmotion.y))
+        else if (dragTo(view, inPanelUnits(editor, event.xmotion.y), fine(editor, event.xmotion.state)))
             editor.dirty.store(true, std::memory_order_relaxed);
+        break;
+    case ConfigureNotify:
+        if (editor.followsParent && event.xconfigure.window == editor.parent)
+            resizeToFit(editor, uint32_t(std::max(event.xconfigure.width, 1)),
+                        uint32_t(std::max(event.xconfigure.height, 1)));
         break;
     case ButtonRelease:
         if (event.xbutton.button == Button1) endDrag(view);
@@ -305,7 +412,7 @@ void handleEvent(X11Editor& editor, const XEvent& event) {
 
 }  // namespace
 
-X11Editor* openX11Editor(unsigned long parent, const EditorView& view) {
+X11Editor* openX11Editor(unsigned long parent, const EditorView& view, PanelSize size) {
     // Window ids never use the top three bits; anything else handed over as a parent (a
     // pointer, garbage) is refused before a connection is even opened.
     if (parent == 0 || parent > 0x1fffffffu) return nullptr;
@@ -319,6 +426,11 @@ X11Editor* openX11Editor(unsigned long parent, const EditorView& view) {
     ++openEditors;
     editor->display = display;
     editor->view = view;
+    editor->parent = parent;
+    if (view.scalingAndGestures) {
+        editor->size = size;
+        editor->scale = panelScaleOf(size.width, size.height);
+    }
     const bool created = catchOwnErrors(*editor) && createWindow(*editor, parent) &&
                          !failedSince(*editor, 0);
     if (!created) {
@@ -333,14 +445,7 @@ void closeX11Editor(X11Editor* editor) {
     if (!editor) return;
     --openEditors;
     Display* display = editor->display;
-    if (editor->frameImage) {
-        editor->frameImage->data = nullptr;  // the pixels are the frame's
-        XDestroyImage(editor->frameImage);
-    }
-    for (cairo_surface_t* surface : {editor->frame, editor->backdrop})
-        if (surface) cairo_surface_destroy(surface);
-    for (const GlowPicture& glow : editor->glows)
-        if (glow.pixels) cairo_surface_destroy(glow.pixels);
+    releaseSurfaces(*editor);
     if (editor->copyContext) XFreeGC(display, editor->copyContext);
     // Already gone with its parent, or never made: the error goes to the editor's count.
     if (editor->window) XDestroyWindow(display, editor->window);
@@ -369,7 +474,7 @@ void pumpX11Editor(X11Editor* editor) {
     takeEvents(*editor);
     if (!editor->alive) return;
     if (editor->dirty.exchange(false, std::memory_order_relaxed)) paint(*editor);
-    if (std::exchange(editor->exposed, false)) present(*editor, wholePanel);
+    if (std::exchange(editor->exposed, false)) present(*editor, wholeWindow(*editor));
     // An error on the editor's own connection (its window taken away under it) ends the
     // editor; the next idle finds it gone.
     if (editor->xErrors != errorsBefore) editor->alive = false;
@@ -405,4 +510,46 @@ unsigned long x11EditorWindow(const X11Editor* editor) { return editor ? editor-
 
 int x11EditorConnection(const X11Editor* editor) {
     return editor && editor->display ? ConnectionNumber(editor->display) : -1;
+}
+
+namespace {
+
+void resizeToFit(X11Editor& editor, uint32_t width, uint32_t height) {
+    resizeX11Editor(&editor, panelSizeWithin(width, height));
+}
+
+}  // namespace
+
+bool resizeX11Editor(X11Editor* editor, PanelSize size) {
+    if (!editor || !editor->alive || !editor->view.scalingAndGestures) return false;
+    if (size == editor->size) return true;
+    releaseSurfaces(*editor);
+    editor->size = size;
+    editor->scale = panelScaleOf(size.width, size.height);
+    XResizeWindow(editor->display, editor->window, size.width, size.height);
+    setSizeHints(editor->display, editor->window, size, true);
+    if (!makeSurfaces(*editor)) {  // out of memory: the editor ends
+        releaseSurfaces(*editor);
+        editor->alive = false;
+        return false;
+    }
+    editor->dirty.store(true, std::memory_order_relaxed);
+    XFlush(editor->display);
+    return true;
+}
+
+PanelSize x11EditorSize(const X11Editor* editor) {
+    return editor ? editor->size : PanelSize{panelWidth, panelHeight};
+}
+
+void followX11Parent(X11Editor* editor) {
+    if (!editor || !editor->alive || !editor->view.scalingAndGestures) return;
+    editor->followsParent = true;
+    XSelectInput(editor->display, editor->parent, StructureNotifyMask);
+    // A parent already given its size fits the panel now; one the host has yet to lay out
+    // (smaller than the smallest panel) does when its size comes.
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(editor->display, editor->parent, &attributes) &&
+        attributes.width >= int(minimumPanelWidth) && attributes.height >= int(panelHeightFor(minimumPanelWidth)))
+        resizeToFit(*editor, uint32_t(attributes.width), uint32_t(attributes.height));
 }

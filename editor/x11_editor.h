@@ -8,13 +8,25 @@
 #include <cstdint>
 
 #include "editor/editor_view.h"
+#include "editor/panel_size.h"
 
 struct X11Editor;
 
-// Creates the 840 x 520 editor as a child of parent (an X11 window id) on the default
-// display. Null when there is no display, the parent is not a window or X runs out of
-// resources. The view must outlive the editor.
-X11Editor* openX11Editor(unsigned long parent, const EditorView& view);
+// Creates the editor as a child of parent (an X11 window id) on the default display: 840 x
+// 520, or for a view with scalingAndGestures at the given size. Null when there is no
+// display, the parent is not a window or X runs out of resources. The view must outlive
+// the editor.
+X11Editor* openX11Editor(unsigned long parent, const EditorView& view,
+                         PanelSize size = {panelWidth, panelHeight});
+
+// A scaling editor takes the new size and repaints the panel at it; false for a fixed one
+// (or when memory ran out, which ends the editor).
+bool resizeX11Editor(X11Editor* editor, PanelSize size);
+PanelSize x11EditorSize(const X11Editor* editor);
+
+// From now on the scaling editor fits itself to its parent whenever the host resizes that,
+// the aspect kept; to its present size too, unless that is below the smallest panel.
+void followX11Parent(X11Editor* editor);
 
 // Destroys the window and closes the connection. Safe with null.
 void closeX11Editor(X11Editor* editor);

@@ -3,14 +3,18 @@
 // the host's write function, each gesture between the host's touch calls when it offers
 // them; the plug-in instance itself stays out of its reach. While the window cannot be
 // seen, idle only takes its events.
+#include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include <cstdint>
 #include <cstring>
 #include <new>
 
 #include "editor/editor_view.h"
+#include "editor/panel_size.h"
 #include "editor/x11_editor.h"
 #include "lv2/port_values.h"
 #include "parameters/parameter_set.h"
@@ -24,6 +28,7 @@ struct Lv2Ui {
     EditorDrag drag;
     float animationPhase;
     EditorView view;
+    EditorSizing sizing;
     X11Editor* editor;
     const LV2UI_Touch* touch;  // null when the host offers none
 };
@@ -53,6 +58,23 @@ const void* findFeature(const LV2_Feature* const* features, const char* uri) {
     return nullptr;
 }
 
+// The host's ui:scaleFactor among its options, as a float; 1 when it gives none.
+double hostScaleFactor(const LV2_Feature* const* features) {
+    const auto* map = static_cast<const LV2_URID_Map*>(findFeature(features, LV2_URID__map));
+    const auto* option = static_cast<const LV2_Options_Option*>(findFeature(features, LV2_OPTIONS__options));
+    if (!map || !map->map || !option) return 1.0;
+    const LV2_URID scaleFactor = map->map(map->handle, LV2_UI__scaleFactor);
+    const LV2_URID floatType = map->map(map->handle, LV2_ATOM__Float);
+    for (; option->key != 0 || option->value; ++option)
+        if (option->key == scaleFactor && option->type == floatType && option->size == sizeof(float) &&
+            option->value) {
+            float factor;
+            std::memcpy(&factor, option->value, sizeof factor);
+            if (factor > 0.0f && factor <= 16.0f) return factor;
+        }
+    return 1.0;
+}
+
 LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char*,
                          LV2UI_Write_Function write, LV2UI_Controller controller,
                          LV2UI_Widget* widget, const LV2_Feature* const* features) {
@@ -65,19 +87,24 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char*,
     for (int i = 0; i < parameterCount; ++i) ui->parameters[i] = parameterDefaults[i];
     ui->view =
         EditorView{ui, readParameter, changeParameter, &ui->drag, &ui->animationPhase, nullptr};
+    ui->view.scalingAndGestures = true;
     ui->touch = static_cast<const LV2UI_Touch*>(findFeature(features, LV2_UI__touch));
     if (ui->touch && ui->touch->touch) {
         ui->view.beginEdit = grabPort;
         ui->view.endEdit = releasePort;
     }
-    ui->editor = openX11Editor(parent, ui->view);
+    ui->sizing.hostScale = hostScaleFactor(features);
+    const PanelSize size = editorSizeOf(ui->sizing);
+    ui->editor = openX11Editor(parent, ui->view, size);
     if (!ui->editor) {
         delete ui;
         return nullptr;
     }
     *widget = reinterpret_cast<LV2UI_Widget>(static_cast<uintptr_t>(x11EditorWindow(ui->editor)));
     if (const auto* resize = static_cast<const LV2UI_Resize*>(findFeature(features, LV2_UI__resize)))
-        if (resize->ui_resize) resize->ui_resize(resize->handle, panelWidth, panelHeight);
+        if (resize->ui_resize) resize->ui_resize(resize->handle, int(size.width), int(size.height));
+    // From here on the host's resizing of its window sizes the panel.
+    followX11Parent(ui->editor);
     return ui;
 }
 

@@ -30,8 +30,9 @@ packages=(
   ardour
   # the CLAP plug-in in a real host's scanner (Qtractor's qtractor_plugin_scan)
   qtractor
-  # looking at and measuring results (FFTW for the aliasing table)
-  sox imagemagick libfftw3-dev
+  # looking at and measuring results (FFTW for the aliasing table; Calf Saturator's UI beside
+  # ours in scripts/measure-editor-cost.sh)
+  sox imagemagick libfftw3-dev calf-plugins
 )
 
 # npm fetches the fonts; the machine's own Node.js is used when it has one.

@@ -2,7 +2,9 @@
 # What the open, idle editor costs in a real host: jalv.gtk3 on a JACK server's dummy driver
 # under its own Xvfb, the LV2 UI shown, and the CPU ticks (1/100 s) that jalv's process and
 # the X server spend over 10 s; then the same for Calf Saturator's UI (Debian's calf-plugins)
-# in the same host, for comparison. A measurement to run by hand, not a test.
+# in the same host, for comparison; each at GTK's scale 1 and 2 (GDK_SCALE, which gives the
+# LV2 UI a window of twice the size: the panel at 200 %). A measurement to run by hand, not
+# a test.
 #
 #   scripts/measure-editor-cost.sh [BUILD_DIR] [DISPLAY_NUMBER] [SECONDS]
 #
@@ -22,7 +24,7 @@ export LV2_PATH=$(realpath "$build/lv2-path"):/usr/lib/lv2
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 
-Xvfb "$DISPLAY" -screen 0 1280x1024x24 -noreset >/dev/null 2>&1 &
+Xvfb "$DISPLAY" -screen 0 2560x1600x24 -noreset >/dev/null 2>&1 &
 xserver=$!
 pids+=("$xserver")
 jackd --no-realtime --name "$server" -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
@@ -34,8 +36,8 @@ ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 
 # Runs jalv.gtk3 on the plug-in URI until its window shows, lets it settle, then measures.
 measure() {
-  local uri=$1 name=$2
-  jalv.gtk3 "$uri" >"$work/jalv.log" 2>&1 &
+  local uri=$1 name=$2 scale=$3
+  GDK_SCALE=$scale jalv.gtk3 "$uri" >"$work/jalv.log" 2>&1 &
   local jalv=$!
   for _ in $(seq 100); do
     xwininfo -root -tree | grep -q "\"$name\": (\"jalv.gtk3\"" && break
@@ -48,8 +50,11 @@ measure() {
   local host_ticks=$(($(ticks "$jalv") - host_before)) x_ticks=$(($(ticks "$xserver") - x_before))
   kill "$jalv"
   wait "$jalv" 2>/dev/null || true
-  echo "$name: $((host_ticks + x_ticks)) ticks in $seconds s (jalv $host_ticks, X server $x_ticks)"
+  echo "$name at GDK_SCALE=$scale: $((host_ticks + x_ticks)) ticks in $seconds s" \
+    "(jalv $host_ticks, X server $x_ticks)"
 }
 
-measure urn:tolvan-audio:velmora "Tolvan Velmora"
-measure http://calf.sourceforge.net/plugins/Saturator "Calf Saturator"
+for scale in 1 2; do
+  measure urn:tolvan-audio:velmora "Tolvan Velmora" "$scale"
+  measure http://calf.sourceforge.net/plugins/Saturator "Calf Saturator" "$scale"
+done

@@ -12,7 +12,8 @@ if [ -z "${DISPLAY:-}" ]; then
   display=:$((90 + RANDOM % 100))
   # -noreset: the server would reset whenever its last client leaves, and connections
   # attempted during a reset fail.
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+  # Large enough for the editor at 200 % (1680 x 1040) in its host window.
+  Xvfb "$display" -screen 0 2560x1600x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   xvfb_pid=$!
   trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
   export DISPLAY=$display

@@ -1,9 +1,9 @@
 // The arguments shared by velmora-snapshot (Windows) and velmora-panel-picture (Linux):
 //
-//   OUTPUT.png [INDEX=VALUE ...] [--idle N] [--plugin PATH]
+//   OUTPUT.png [INDEX=VALUE ...] [--idle N] [--plugin PATH] [--scale S]
 //
 // INDEX is a parameter number 0..7, VALUE its normalised value, N the number of editor
-// idle steps before the picture is taken.
+// idle steps before the picture is taken, S the scaling editors' scale (0.75 to 3; Linux).
 #pragma once
 
 #include <cstdint>
@@ -20,6 +20,7 @@ struct PanelPictureOptions {
     std::string plugin;
     std::vector<std::pair<int, float>> values;
     int idleCalls = 0;
+    double scale = 1.0;
 };
 
 // False for anything else, a malformed number or index included.
@@ -31,6 +32,10 @@ inline bool parsePanelPictureOptions(int argc, char** argv, PanelPictureOptions&
             const long count = std::strtol(argv[++i], &end, 10);
             if (*end != 0 || count < 0 || count > 1000000) return false;
             options.idleCalls = static_cast<int>(count);
+        } else if (argument == "--scale" && i + 1 < argc) {
+            char* end = nullptr;
+            options.scale = std::strtod(argv[++i], &end);
+            if (*end != 0 || !(options.scale >= 0.75 && options.scale <= 3.0)) return false;
         } else if (argument == "--plugin" && i + 1 < argc) {
             options.plugin = argv[++i];
         } else if (argument.find('=') != std::string::npos && argument[0] != '-') {

@@ -105,6 +105,8 @@ inline constexpr Uid IPlugView_iid = makeUid(0x5BC32507, 0xD06049EA, 0xA6151B52,
 inline constexpr Uid IPlugFrame_iid = makeUid(0x367FAF01, 0xAFA94693, 0x8D4DA2A0, 0xED0882A3);
 inline constexpr Uid IRunLoop_iid = makeUid(0x18C35366, 0x97764F1A, 0x9C5B8385, 0x7A871389);
 inline constexpr Uid IEventHandler_iid = makeUid(0x561E65C9, 0x13A0496F, 0x813A2C35, 0x654D7983);
+inline constexpr Uid IPlugViewContentScaleSupport_iid =
+    makeUid(0x65ED9690, 0x8AC44525, 0x8AADEF7A, 0x72EA703F);
 inline constexpr Uid ITimerHandler_iid = makeUid(0x10BDD94F, 0x41424774, 0x821FAD8F, 0xECA72CA9);
 inline constexpr Uid IProcessContextRequirements_iid =
     makeUid(0x2A654303, 0xEF764E3D, 0x95B5FE83, 0x730EF6D0);
@@ -403,6 +405,13 @@ VELMORA_VST3_INTERFACE(IPlugView) {
     tresult(VELMORA_VST3_CALL* checkSizeConstraint)(IPlugView* self, ViewRect* rect);
 };
 
+// The host's display scale for the view (physical pixels per logical one).
+VELMORA_VST3_INTERFACE(IPlugViewContentScaleSupport) {
+    VELMORA_VST3_UNKNOWN_FUNCTIONS(IPlugViewContentScaleSupport);
+    tresult(VELMORA_VST3_CALL* setContentScaleFactor)(IPlugViewContentScaleSupport* self,
+                                                      float factor);
+};
+
 VELMORA_VST3_INTERFACE(IPlugFrame) {
     VELMORA_VST3_UNKNOWN_FUNCTIONS(IPlugFrame);
     tresult(VELMORA_VST3_CALL* resizeView)(IPlugFrame* self, IPlugView* view, ViewRect* newSize);
@@ -465,5 +474,6 @@ static_assert(offsetof(IComponentHandlerVtbl, endEdit) == 5 * slot);
 static_assert(offsetof(IBStreamVtbl, tell) == 6 * slot);
 static_assert(offsetof(IRunLoopVtbl, unregisterTimer) == 6 * slot);
 static_assert(offsetof(IProcessContextRequirementsVtbl, getProcessContextRequirements) == 3 * slot);
+static_assert(offsetof(IPlugViewContentScaleSupportVtbl, setContentScaleFactor) == 3 * slot);
 
 }  // namespace vst3

@@ -64,16 +64,22 @@ tresult VELMORA_VST3_CALL setComponentState(IEditController* self, IBStream* str
     return kResultOk;
 }
 
+// The controller's own state: the preset last chosen and the editor's zoom; an open editor
+// is not resized by it (its next opening is), as only the host may resize the frame it sits in.
 tresult VELMORA_VST3_CALL controllerSetState(IEditController* self, IBStream* stream) {
-    int program = 0;
-    if (!readControllerState(stream, &program)) return kResultFalse;
-    pluginOf(self)->program.store(program, std::memory_order_relaxed);
+    ControllerSettings settings;
+    if (!readControllerState(stream, &settings)) return kResultFalse;
+    Vst3Plugin& plugin = *pluginOf(self);
+    plugin.program.store(settings.program, std::memory_order_relaxed);
+    plugin.editorSizing.zoom = savedZoomOrDefault(settings.editorZoom);
     return kResultOk;
 }
 
 tresult VELMORA_VST3_CALL controllerGetState(IEditController* self, IBStream* stream) {
-    const int program = pluginOf(self)->program.load(std::memory_order_relaxed);
-    return writeControllerState(stream, program) ? kResultOk : kResultFalse;
+    const Vst3Plugin& plugin = *pluginOf(self);
+    const ControllerSettings settings{plugin.program.load(std::memory_order_relaxed),
+                                      static_cast<float>(plugin.editorSizing.zoom)};
+    return writeControllerState(stream, settings) ? kResultOk : kResultFalse;
 }
 
 // Oversampling, then the preset list's program-change parameter.
@@ -271,7 +277,8 @@ void finishEditorEdit(Vst3Plugin& plugin) {
 }
 
 EditorView vst3EditorViewOf(Vst3Plugin& plugin) {
-    return {&plugin, readParameter, changeParameter, &plugin.drag, &plugin.animationPhase, nullptr};
+    return {&plugin,       readParameter,           changeParameter, &plugin.drag,
+            &plugin.animationPhase, nullptr, true};
 }
 
 const IEditControllerVtbl controllerTable = {

@@ -13,6 +13,7 @@
 #include <type_traits>
 
 #include "editor/editor_view.h"
+#include "editor/panel_size.h"
 #include "engine/engine_state.h"
 #include "engine/oversampling.h"
 #include "parameters/parameter_index.h"
@@ -73,6 +74,7 @@ struct Vst3Plugin {
     EditorDrag drag;
     float animationPhase;
     int32_t editedParameter;
+    EditorSizing editorSizing;  // the host's content scale and the user's zoom (controller state)
 
     EngineState engine;
     Oversampler oversampler;

@@ -185,22 +185,29 @@ bool readComponentState(vst3::IBStream* stream, float (&values)[parameterCount],
     return true;
 }
 
-bool writeControllerState(vst3::IBStream* stream, int program) {
-    unsigned char bytes[headerBytes + 4];
+bool writeControllerState(vst3::IBStream* stream, const ControllerSettings& settings) {
+    unsigned char bytes[headerBytes + 8];
     putHeader(bytes, controllerTag, controllerStateVersion);
-    putWord(bytes + headerBytes, static_cast<uint32_t>(program));
-    return writeAll(stream, bytes, headerBytes + 4);
+    putWord(bytes + headerBytes, static_cast<uint32_t>(settings.program));
+    uint32_t word;
+    std::memcpy(&word, &settings.editorZoom, 4);
+    putWord(bytes + headerBytes + 4, word);
+    return writeAll(stream, bytes, headerBytes + 8);
 }
 
-bool readControllerState(vst3::IBStream* stream, int* program) {
-    unsigned char bytes[headerBytes + 4];
+bool readControllerState(vst3::IBStream* stream, ControllerSettings* settings) {
+    unsigned char bytes[headerBytes + 8];
     if (!readAll(stream, bytes, headerBytes) || std::memcmp(bytes, controllerTag, 4) != 0) return false;
     const uint32_t version = getWord(bytes + 4);
     if (version < 1 || version > controllerStateVersion) return false;
-    if (version == 1) return *program = 0, true;
-    if (!readAll(stream, bytes + headerBytes, 4)) return false;
-    const uint32_t chosen = getWord(bytes + headerBytes);
-    if (chosen >= static_cast<uint32_t>(factoryPresetCount)) return false;
-    *program = static_cast<int>(chosen);
+    ControllerSettings read;
+    if (version >= 2) {
+        if (!readAll(stream, bytes + headerBytes, 8)) return false;
+        const uint32_t chosen = getWord(bytes + headerBytes);
+        if (chosen >= static_cast<uint32_t>(factoryPresetCount)) return false;
+        read.program = static_cast<int>(chosen);
+        read.editorZoom = floatFromBits(getWord(bytes + headerBytes + 4));
+    }
+    *settings = read;
     return true;
 }

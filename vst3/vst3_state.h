@@ -1,7 +1,8 @@
 // The saved state. The component's: a tag, a version, the eight normalized values as
 // little-endian 32-bit floats and (from version 2) the oversampling factor as a 32-bit word.
 // The controller's: its own tag and version and (from version 2) the factory preset last
-// chosen; every setting is a parameter and travels with the component.
+// chosen as a 32-bit word and the editor's zoom as a little-endian 32-bit float; every other
+// setting is a parameter and travels with the component.
 #pragma once
 
 #include "parameters/parameter_index.h"
@@ -16,7 +17,13 @@ bool writeComponentState(vst3::IBStream* stream, const float (&values)[parameter
 bool readComponentState(vst3::IBStream* stream, float (&values)[parameterCount],
                         int* oversamplingChoice);
 
-// The controller's state keeps the factory preset last chosen (from version 2; version 1
-// chose none and reads as the first); an index outside the list is refused.
-bool writeControllerState(vst3::IBStream* stream, int program);
-bool readControllerState(vst3::IBStream* stream, int* program);
+// What the controller keeps of its own: the factory preset last chosen and the editor's
+// zoom. A version 1 state chose no preset (the first) and opens the editor at 100 %.
+struct ControllerSettings {
+    int program = 0;
+    float editorZoom = 1.0f;
+};
+bool writeControllerState(vst3::IBStream* stream, const ControllerSettings& settings);
+// False, with *settings untouched, for a short, foreign or newer stream or a preset index
+// outside the list.
+bool readControllerState(vst3::IBStream* stream, ControllerSettings* settings);

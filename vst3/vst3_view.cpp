@@ -1,5 +1,6 @@
 #include "vst3/vst3_view.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -14,6 +15,9 @@ Vst3View* viewOf(Interface* self, size_t offset) {
 Vst3View* viewOf(IPlugView* self) { return viewOf(self, offsetof(Vst3View, view)); }
 Vst3View* viewOf(ITimerHandler* self) { return viewOf(self, offsetof(Vst3View, timer)); }
 Vst3View* viewOf(IEventHandler* self) { return viewOf(self, offsetof(Vst3View, events)); }
+Vst3View* viewOf(IPlugViewContentScaleSupport* self) {
+    return viewOf(self, offsetof(Vst3View, contentScale));
+}
 
 void detach(Vst3View& view) {
     if (!view.editor) return;
@@ -29,6 +33,7 @@ tresult queryView(Vst3View& view, const TUID iid, void** object) {
     if (iid && (sameUid(iid, FUnknown_iid) || sameUid(iid, IPlugView_iid))) found = &view.view;
     if (iid && sameUid(iid, ITimerHandler_iid)) found = &view.timer;
     if (iid && sameUid(iid, IEventHandler_iid)) found = &view.events;
+    if (iid && sameUid(iid, IPlugViewContentScaleSupport_iid)) found = &view.contentScale;
     *object = found;
     if (!found) return kNoInterface;
     view.references.fetch_add(1, std::memory_order_relaxed);
@@ -68,25 +73,65 @@ tresult VELMORA_VST3_CALL removed(IPlugView* self) {
 tresult VELMORA_VST3_CALL ignoreWheel(IPlugView*, float) { return kResultFalse; }
 tresult VELMORA_VST3_CALL ignoreKey(IPlugView*, char16_t, int16_t, int16_t) { return kResultFalse; }
 
-tresult VELMORA_VST3_CALL getSize(IPlugView*, ViewRect* size) {
+// The size: the host's content scale times the user's zoom, 75 % to 300 % of 840 × 520
+// with the panel's aspect.
+PanelSize currentSize(const Vst3View& view) { return editorSizeOf(view.plugin->editorSizing); }
+
+ViewRect rectOf(PanelSize size) { return {0, 0, int32_t(size.width), int32_t(size.height)}; }
+
+PanelSize sizeOfRect(const ViewRect& rect) {
+    return nearestPanelSize(uint32_t(std::max(rect.right - rect.left, 0)),
+                            uint32_t(std::max(rect.bottom - rect.top, 0)));
+}
+
+tresult VELMORA_VST3_CALL getSize(IPlugView* self, ViewRect* size) {
     if (!size) return kInvalidArgument;
-    *size = {0, 0, panelWidth, panelHeight};
+    *size = rectOf(currentSize(*viewOf(self)));
     return kResultOk;
 }
 
-// The panel has one size.
-tresult VELMORA_VST3_CALL onSize(IPlugView*, ViewRect* size) {
-    return size && size->right - size->left == panelWidth && size->bottom - size->top == panelHeight
-               ? kResultOk
-               : kResultFalse;
+// The host gives the size it chose after checkSizeConstraint; anything else gets the
+// nearest size on the aspect.
+tresult VELMORA_VST3_CALL onSize(IPlugView* self, ViewRect* size) {
+    if (!size) return kInvalidArgument;
+    Vst3View& view = *viewOf(self);
+    const PanelSize chosen = sizeOfRect(*size);
+    chooseEditorSize(view.plugin->editorSizing, chosen);
+    if (view.editor) resizeViewEditor(view, chosen);
+    return kResultOk;
 }
 tresult VELMORA_VST3_CALL onFocus(IPlugView*, TBool) { return kResultOk; }
-tresult VELMORA_VST3_CALL canResize(IPlugView*) { return kResultFalse; }
+tresult VELMORA_VST3_CALL canResize(IPlugView*) { return kResultTrue; }
 tresult VELMORA_VST3_CALL checkSizeConstraint(IPlugView*, ViewRect* rect) {
     if (!rect) return kInvalidArgument;
-    rect->right = rect->left + panelWidth;
-    rect->bottom = rect->top + panelHeight;
-    return kResultOk;
+    const PanelSize size = sizeOfRect(*rect);
+    rect->right = rect->left + int32_t(size.width);
+    rect->bottom = rect->top + int32_t(size.height);
+    return kResultTrue;
+}
+
+// A new scale asks the frame for the size it makes; the host then calls onSize.
+tresult VELMORA_VST3_CALL setContentScaleFactor(IPlugViewContentScaleSupport* self, float factor) {
+    if (!(factor > 0.0f && factor <= 16.0f)) return kResultFalse;
+    Vst3View& view = *viewOf(self);
+    const PanelSize before = currentSize(view);
+    view.plugin->editorSizing.hostScale = factor;
+    const PanelSize after = currentSize(view);
+    if (after == before) return kResultTrue;
+    ViewRect wanted = rectOf(after);
+    if (view.frame && view.frame->vtbl->resizeView(view.frame, &view.view, &wanted) == kResultOk) return kResultTrue;
+    if (view.editor) resizeViewEditor(view, after);  // a frame that does not resize
+    return kResultTrue;
+}
+
+tresult VELMORA_VST3_CALL scaleQuery(IPlugViewContentScaleSupport* self, const TUID iid, void** object) {
+    return queryView(*viewOf(self), iid, object);
+}
+uint32_t VELMORA_VST3_CALL scaleAddRef(IPlugViewContentScaleSupport* self) {
+    return addViewReference(*viewOf(self));
+}
+uint32_t VELMORA_VST3_CALL scaleRelease(IPlugViewContentScaleSupport* self) {
+    return releaseView(*viewOf(self));
 }
 
 tresult VELMORA_VST3_CALL setFrame(IPlugView* self, IPlugFrame* frame) {
@@ -124,6 +169,8 @@ const IPlugViewVtbl viewTable = {
 };
 const ITimerHandlerVtbl timerTable = {timerQuery, timerAddRef, timerRelease, onTimer};
 const IEventHandlerVtbl eventTable = {eventsQuery, eventsAddRef, eventsRelease, onFDIsSet};
+const IPlugViewContentScaleSupportVtbl contentScaleTable = {scaleQuery, scaleAddRef, scaleRelease,
+                                                            setContentScaleFactor};
 
 }  // namespace
 
@@ -133,6 +180,7 @@ IPlugView* createVst3View(Vst3Plugin* plugin) {
     view->view.vtbl = &viewTable;
     view->timer.vtbl = &timerTable;
     view->events.vtbl = &eventTable;
+    view->contentScale.vtbl = &contentScaleTable;
     view->references.store(1);
     view->plugin = plugin;
     addPluginReference(plugin);

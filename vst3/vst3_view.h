@@ -11,6 +11,7 @@ struct Vst3View {
     vst3::IPlugView view;
     vst3::ITimerHandler timer;   // the host run loop's calls, where the platform needs them
     vst3::IEventHandler events;
+    vst3::IPlugViewContentScaleSupport contentScale;
     std::atomic<uint32_t> references;
     Vst3Plugin* plugin;         // held for the view's life
     vst3::IPlugFrame* frame;    // held while set
@@ -26,6 +27,8 @@ bool openViewEditor(Vst3View& view, void* parent);
 void closeViewEditor(Vst3View& view);
 void viewTimerTick(Vst3View& view);
 void viewEventsPending(Vst3View& view);
+// The open panel takes the size and repaints at it.
+void resizeViewEditor(Vst3View& view, PanelSize size);
 
 // After the panel's events and ticks, on the UI thread: closes the edit of a drag the panel
 // has finished and tells the host of a latency change it has not seen.

@@ -54,11 +54,13 @@ bool openViewEditor(Vst3View& view, void* parent) {
             Gdiplus::GdiplusStartup(&editors.gdiplusToken, &input, nullptr);
         }
         if (!editors.classRegistered) {
-            registerEditorWindowClass(editors.module);
+            registerEditorWindowClass(editors.module, true);
             editors.classRegistered = true;
         }
     }
-    HWND panel = static_cast<HWND>(createEditorWindow(&view.plugin->editorView, parent, editors.module));
+    const PanelSize size = editorSizeOf(view.plugin->editorSizing);
+    HWND panel = static_cast<HWND>(createEditorWindow(&view.plugin->editorView, parent, editors.module,
+                                                      int(size.width), int(size.height)));
     if (!panel) {
         countPanelOut();
         return false;
@@ -77,6 +79,13 @@ void closeViewEditor(Vst3View& view) {
         DestroyWindow(panel);
     }
     countPanelOut();
+}
+
+void resizeViewEditor(Vst3View& view, PanelSize size) {
+    HWND panel = panelOf(view);
+    if (IsWindow(panel))
+        SetWindowPos(panel, nullptr, 0, 0, int(size.width), int(size.height),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The host's message loop does this work on Windows.

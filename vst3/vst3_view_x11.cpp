@@ -46,7 +46,8 @@ const char* const viewPlatformType = kPlatformTypeX11EmbedWindowID;
 bool openViewEditor(Vst3View& view, void* parent) {
     view.runLoop = hostRunLoop(view);
     if (!view.runLoop) return false;
-    X11Editor* panel = openX11Editor(reinterpret_cast<uintptr_t>(parent), view.plugin->editorView);
+    X11Editor* panel = openX11Editor(reinterpret_cast<uintptr_t>(parent), view.plugin->editorView,
+                                     editorSizeOf(view.plugin->editorSizing));
     if (!panel || view.runLoop->vtbl->registerTimer(view.runLoop, &view.timer, frameMilliseconds) != kResultOk) {
         view.runLoop->vtbl->release(view.runLoop);
         view.runLoop = nullptr;
@@ -77,3 +78,5 @@ void viewTimerTick(Vst3View& view) {
     invalidateX11Editor(panelOf(view));
     viewEventsPending(view);
 }
+
+void resizeViewEditor(Vst3View& view, PanelSize size) { resizeX11Editor(panelOf(view), size); }

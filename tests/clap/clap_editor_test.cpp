@@ -1,6 +1,7 @@
 // The .clap's editor under a real X server, in this test's CLAP host: embedded in a host
-// window, driven only by the host's timer and fd calls, showing the panel, and a knob drag
-// with XTest reaching the host as gesture begin, the values and gesture end.
+// window, driven only by the host's timer and fd calls, showing the panel at the host's
+// scale, and knob drags, double-clicks and wheel turns with XTest reaching the host as
+// gesture begin, the values and gesture end.
 #include <unistd.h>
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "clap/clap_test_host.h"
+#include "editor/panel_layout.h"
 #include "editor_x11/x11_test_host.h"
 
 namespace {
@@ -52,7 +54,7 @@ TEST_F(ClapEditorX11, ShowsThePanelDrivenByTheHostsTimer) {
     uint32_t width = 0, height = 0;
     EXPECT_TRUE(gui->get_size(p->plugin, &width, &height));
     EXPECT_EQ(width * 1000 + height, 840u * 1000 + 520u);
-    EXPECT_FALSE(gui->can_resize(p->plugin));
+    EXPECT_TRUE(gui->can_resize(p->plugin));
     EXPECT_FALSE(gui->is_api_supported(p->plugin, CLAP_WINDOW_API_X11, true));
     EXPECT_FALSE(gui->is_api_supported(p->plugin, "wayland", false));
 
@@ -185,6 +187,133 @@ TEST_F(ClapEditorX11, CreatedAndDestroyedManyTimesAndOnlyWithATimer) {
     clap_window_t parent{CLAP_WINDOW_API_X11, {}};
     parent.x11 = window;
     EXPECT_FALSE(itsGui->set_parent(noTimers.plugin, &parent));  // not created: no timers read
+}
+
+// The 200 % picture, averaged down to 100 %, against the 100 % one: the same vectors at
+// twice the size, so only anti-aliasing and text hinting differ. Measured under Xvfb with the
+// test fonts: about 1.3 of 255 (a 100 % panel against another's picture is 0).
+constexpr double halvedPictureTolerance = 3.0;
+
+TEST_F(ClapEditorX11, ScaledByTheHostAndResizedWithTheAspect) {
+    uint32_t width = 0, height = 0;
+    for (const double scale : {1.0, 1.5, 2.0}) {
+        ASSERT_TRUE(gui->set_scale(p->plugin, scale));
+        ASSERT_TRUE(gui->get_size(p->plugin, &width, &height));
+        EXPECT_EQ(width * 10000 + height, uint32_t(840 * scale) * 10000 + uint32_t(520 * scale)) << scale;
+    }
+    EXPECT_FALSE(gui->set_scale(p->plugin, 0.0));
+    clap_gui_resize_hints_t hints{};
+    ASSERT_TRUE(gui->get_resize_hints(p->plugin, &hints));
+    EXPECT_TRUE(hints.preserve_aspect_ratio && hints.can_resize_horizontally && hints.can_resize_vertically);
+    EXPECT_EQ(hints.aspect_ratio_width * 520, hints.aspect_ratio_height * 840);
+    const uint32_t asked[][4] = {{1000, 1000, 1170, 724}, {1260, 780, 1260, 780}, {10, 10, 630, 390},
+                                 {9000, 100, 2520, 1560}, {0, 0, 630, 390}, {841, 519, 840, 520}};
+    for (const auto& a : asked) {
+        width = a[0], height = a[1];
+        ASSERT_TRUE(gui->adjust_size(p->plugin, &width, &height));
+        EXPECT_EQ(width * 10000 + height, a[2] * 10000 + a[3]) << a[0] << " x " << a[1];
+    }
+
+    XResizeWindow(display, window, 1700, 1060);
+    ASSERT_TRUE(gui->set_scale(p->plugin, 1.0));
+    ASSERT_TRUE(open());
+    timer(40);
+    const Pixels atOne = captureWindow(display, window, 840, 520);
+    gui->destroy(p->plugin);
+    p = std::make_unique<ClapPlugin>(library);  // the glow at the same phase
+    gui = pluginExtension<clap_plugin_gui_t>(p->plugin, CLAP_EXT_GUI);
+    ASSERT_TRUE(gui->set_scale(p->plugin, 2.0));
+    ASSERT_TRUE(open());
+    timer(40);
+    const Pixels atTwo = captureWindow(display, window, 1680, 1040);
+    const double difference = meanDifferenceOfHalf(atTwo, atOne, 840);
+    std::printf("200 %% halved against 100 %%: mean difference %.2f of 255\n", difference);
+    EXPECT_GE(difference, 0.0);
+    EXPECT_LT(difference, halvedPictureTolerance);
+
+    ASSERT_TRUE(gui->set_size(p->plugin, 1260, 780));
+    timer();
+    XWindowAttributes child{};
+    XGetWindowAttributes(display, childrenOf(display, window).at(0), &child);
+    EXPECT_EQ(child.width * 10000 + child.height, 1260 * 10000 + 780);
+}
+
+TEST_F(ClapEditorX11, KnobGesturesAt150PerCentInPanelUnits) {
+    XResizeWindow(display, window, 1300, 800);
+    ASSERT_TRUE(gui->set_scale(p->plugin, 1.5));
+    ASSERT_TRUE(open());
+    timer();
+    const auto at = [](int32_t units) { return int(units * 3 / 2); };  // whole pixels
+    const auto span = [](int parameter) {
+        return double(parameterTable[parameter].maximum - parameterTable[parameter].minimum);
+    };
+    // A plain drag of 30 pixels (20 panel units) down: a tenth of the range, that knob only.
+    for (const KnobEntry& knob : knobTable) {
+        double before[parameterCount];
+        for (int i = 0; i < parameterCount; ++i) before[i] = p->value(clap_id(i));
+        movePointerTo(display, window, at(knob.centreX), at(knob.centreY));
+        setLeftButton(display, true);
+        movePointerTo(display, window, at(knob.centreX), at(knob.centreY) + 30);
+        fdReady();
+        setLeftButton(display, false);
+        fdReady();
+        expectOneGesture(p->flush(), clap_id(knob.parameter), "drag");
+        for (int i = 0; i < parameterCount; ++i)
+            EXPECT_NEAR(p->value(clap_id(i)), before[i] - (i == knob.parameter ? 0.1 * span(i) : 0.0), 1e-4 * span(i))
+                << knob.parameter << " moved " << i;
+    }
+    // Drive is at 30: a double-click brings back its 40, Shift makes a drag ten times finer.
+    movePointerTo(display, window, at(130), at(165));
+    for (int click = 0; click < 4; ++click) setLeftButton(display, click % 2 == 0);
+    fdReady();
+    expectOneGesture(p->flush(), 0, "double-click");
+    EXPECT_EQ(p->value(0), 40.0);
+    setShift(display, true);
+    setLeftButton(display, true);
+    movePointerTo(display, window, at(130), at(165) + 30);
+    fdReady();
+    setLeftButton(display, false);
+    setShift(display, false);
+    fdReady();
+    expectOneGesture(p->flush(), 0, "fine drag");
+    EXPECT_NEAR(p->value(0), 39.0, 1e-3);
+    // A wheel notch over 580 Glue (at 60): 1 %, with Shift 0.1 %.
+    movePointerTo(display, window, at(130), at(375));
+    turnWheel(display, true);
+    fdReady();
+    timer();
+    expectOneGesture(p->flush(), 2, "wheel");
+    EXPECT_NEAR(p->value(2), 61.0, 1e-3);
+    setShift(display, true);
+    turnWheel(display, false);
+    setShift(display, false);
+    fdReady();
+    expectOneGesture(p->flush(), 2, "fine wheel");
+    EXPECT_NEAR(p->value(2), 60.9, 1e-3);
+}
+
+TEST_F(ClapEditorX11, TheChosenSizeComesBackWithTheStateAndOlderStatesAt100PerCent) {
+    const auto* state = pluginExtension<clap_plugin_state_t>(p->plugin, CLAP_EXT_STATE);
+    ASSERT_TRUE(gui->set_size(p->plugin, 1260, 780));
+    ByteStream saved;
+    ASSERT_TRUE(state->save(p->plugin, &saved.out));
+    const auto sizeAfterLoading = [&](std::vector<unsigned char> bytes, double scale) {
+        ClapPlugin q(library);
+        const auto* itsGui = pluginExtension<clap_plugin_gui_t>(q.plugin, CLAP_EXT_GUI);
+        ByteStream in;
+        in.bytes = std::move(bytes);
+        itsGui->set_scale(q.plugin, scale);
+        itsGui->set_size(q.plugin, 2000, 1238);  // replaced by what the state holds
+        uint32_t width = 0, height = 0;
+        if (!pluginExtension<clap_plugin_state_t>(q.plugin, CLAP_EXT_STATE)->load(q.plugin, &in.in)) return 0u;
+        itsGui->get_size(q.plugin, &width, &height);
+        return width * 10000 + height;
+    };
+    EXPECT_EQ(sizeAfterLoading(saved.bytes, 1.0), 1260u * 10000 + 780);
+    EXPECT_EQ(sizeAfterLoading(saved.bytes, 2.0), 2520u * 10000 + 1560);  // 150 % of 200 %
+    std::vector<unsigned char> older(saved.bytes.begin(), saved.bytes.end() - 4);
+    older[4] = 2;
+    EXPECT_EQ(sizeAfterLoading(older, 1.0), 840u * 10000 + 520);
 }
 
 }  // namespace

@@ -176,7 +176,7 @@ TEST(ClapPlugin, StateRestoresEveryParameterAndRefusesBadState) {
     for (clap_id i = 0; i < 8; ++i) p.set(i, hostValues[i]);
     ByteStream saved;
     ASSERT_TRUE(p.state->save(p.plugin, &saved.out));
-    ASSERT_EQ(saved.bytes.size(), 48u);
+    ASSERT_EQ(saved.bytes.size(), 52u);
 
     ClapPlugin q(library);
     ASSERT_TRUE(q.state->load(q.plugin, &saved.in));
@@ -202,10 +202,13 @@ TEST(ClapPlugin, StateRestoresEveryParameterAndRefusesBadState) {
     longer.push_back(0);
     refused(longer, "longer");
     refused(changed(0, 'X'), "foreign tag");
-    refused(changed(4, 3), "newer version");
+    refused(changed(4, 4), "newer version");
     refused(changed(4, 0), "version 0");
     refused(changed(44, 3), "an unknown factor");
-    refused({saved.bytes.begin(), saved.bytes.end() - 4}, "version 2 without its factor");
+    refused({saved.bytes.begin(), saved.bytes.end() - 4}, "version 3 without its zoom");
+    std::vector<unsigned char> second(saved.bytes.begin(), saved.bytes.end() - 8);
+    second[4] = 2;
+    refused(second, "version 2 without its factor");
     refused(changed(8, 9), "other count");
     refused(changed(12 + 3, 0x7f), "a value above 1");   // 0.8f's top byte made 0x7f: huge
     refused(changed(12 + 3, 0xff), "a negative or NaN value");
@@ -258,7 +261,7 @@ TEST(ClapPlugin, OversamplingAppliesAtActivationWithItsLatencyAndState) {
     ASSERT_TRUE(q.activate(48000.0));
     EXPECT_EQ(q.latency(), latency);
     ByteStream old;
-    old.bytes.assign(saved.bytes.begin(), saved.bytes.end() - 4);
+    old.bytes.assign(saved.bytes.begin(), saved.bytes.end() - 8);
     old.bytes[4] = 1;
     ASSERT_TRUE(q.state->load(q.plugin, &old.in));
     EXPECT_EQ(q.value(8) + q.value(6), 0.0);

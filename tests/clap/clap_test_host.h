@@ -2,6 +2,8 @@
 // timer and fd extensions, and keeps event lists and byte streams in plain vectors.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -221,3 +223,12 @@ struct ClapPlugin {
         return params->value_to_text(plugin, id, value, buffer, sizeof buffer) ? buffer : "refused";
     }
 };
+
+// What the host saw since the last flush, checked as one gesture on one parameter.
+inline void expectOneGesture(const std::vector<SentEvent>& events, clap_id parameter, const char* what) {
+    ASSERT_GE(events.size(), 3u) << what;
+    EXPECT_EQ(events.front().type, CLAP_EVENT_PARAM_GESTURE_BEGIN) << what;
+    EXPECT_EQ(events.back().type, CLAP_EVENT_PARAM_GESTURE_END) << what;
+    for (size_t i = 1; i + 1 < events.size(); ++i) EXPECT_EQ(events[i].type, CLAP_EVENT_PARAM_VALUE) << what;
+    for (const SentEvent& event : events) EXPECT_EQ(event.parameter, parameter) << what;
+}

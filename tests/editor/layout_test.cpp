@@ -5,7 +5,9 @@
 #include <cmath>
 #include <string>
 
+#include "editor/editor_view.h"
 #include "editor/panel_layout.h"
+#include "editor/panel_size.h"
 
 namespace {
 
@@ -165,4 +167,62 @@ TEST(PanelLayout, LongTextsAreCutAndTerminated) {
     char16_t value[valueTextSize];
     formatKnobValue(parameterDrive, 1e30f, value);
     EXPECT_EQ(std::u16string(value).size(), static_cast<size_t>(valueTextSize - 1));
+}
+
+// What the adjust_size, checkSizeConstraint and state tests of the formats do not reach.
+TEST(PanelSize, FitInAWindowAndPixelBoxes) {
+    EXPECT_TRUE(panelSizeWithin(1680, 2000) == (PanelSize{1680, 1040}));
+    EXPECT_TRUE(panelSizeWithin(1001, 619) == (PanelSize{1000, 619}));  // 619.05 rounds to 619
+    EXPECT_TRUE(panelSizeWithin(1001, 618) == (PanelSize{999, 618}));   // 618.43 rounds to 618
+    EXPECT_TRUE(panelSizeWithin(1, 1) == (PanelSize{630, 390}));
+    EXPECT_TRUE(panelSizeAt(std::nan("")) == (PanelSize{840, 520}));
+    const PanelBox box = pixelBoxOf({95, 335, 71, 81}, 1.5);  // rounded outwards: 142..249, 502..624
+    EXPECT_EQ(box.x * 1000 + box.y, 142 * 1000 + 502);
+    EXPECT_EQ(box.width * 1000 + box.height, 107 * 1000 + 122);
+}
+
+namespace {
+
+struct ViewOwner {
+    float values[parameterCount] = {0.4f, 0.5f, 0.7f, 0.85f, 0.75f, 0.5f, 1.0f, 0.0f};
+    int changes = 0;
+    EditorDrag drag;
+    float phase = 0.0f;
+    EditorView view{this,
+                    [](void* c, int32_t i) { return static_cast<ViewOwner*>(c)->values[i]; },
+                    [](void* c, int32_t i, float v) {
+                        static_cast<ViewOwner*>(c)->values[i] = v;
+                        ++static_cast<ViewOwner*>(c)->changes;
+                    },
+                    &drag, &phase, nullptr, true};
+};
+
+}  // namespace
+
+TEST(KnobGestures, FineDragsWheelAndDefaultInPanelUnits) {
+    ViewOwner owner;
+    ASSERT_TRUE(pressAt(owner.view, 130.0f, 165.0f));
+    ASSERT_TRUE(dragTo(owner.view, 175.0f));  // 10 units down: 0.05
+    EXPECT_FLOAT_EQ(owner.values[0], 0.35f);
+    // Shift from here on: the next 100 units go ten times finer from 0.3 (at y 185).
+    ASSERT_TRUE(dragTo(owner.view, 185.0f, true));
+    EXPECT_FLOAT_EQ(owner.values[0], 0.3f);
+    ASSERT_TRUE(dragTo(owner.view, 285.0f, true));
+    EXPECT_FLOAT_EQ(owner.values[0], 0.25f);
+    ASSERT_TRUE(dragTo(owner.view, 285.0f));  // Shift let go, then 10 units up at the full rate
+    EXPECT_FLOAT_EQ(owner.values[0], 0.25f);
+    ASSERT_TRUE(dragTo(owner.view, 275.0f));
+    EXPECT_FLOAT_EQ(owner.values[0], 0.3f);
+    endDrag(owner.view);
+
+    EXPECT_TRUE(wheelAt(owner.view, 700.0f, 375.0f, 1.0f, false));  // Mix at 100 %: stays
+    EXPECT_EQ(owner.values[parameterMix], 1.0f);
+    EXPECT_TRUE(wheelAt(owner.view, 700.0f, 375.0f, -2.0f, true));
+    EXPECT_FLOAT_EQ(owner.values[parameterMix], 0.998f);
+    EXPECT_TRUE(resetKnobAt(owner.view, 130.0f, 165.0f));
+    EXPECT_EQ(owner.values[0], 0.4f);
+    const int changes = owner.changes;
+    EXPECT_FALSE(wheelAt(owner.view, 420.0f, 300.0f, 1.0f, false));  // on no knob
+    EXPECT_FALSE(resetKnobAt(owner.view, 420.0f, 300.0f));
+    EXPECT_EQ(owner.changes, changes);
 }

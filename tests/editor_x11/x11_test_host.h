@@ -8,6 +8,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 #include <X11/extensions/XRes.h>
 #include <X11/extensions/XTest.h>
 #include <cairo.h>
@@ -19,6 +20,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "support/picture_difference.h"
 
 // Tests that need an X server skip only when none is configured.
 #define SKIP_WITHOUT_DISPLAY()                                      \
@@ -55,7 +58,6 @@ inline void causeHostError(Display* display) {
     XSync(display, False);
 }
 
-using Pixels = std::vector<uint32_t>;  // 0xRRGGBB, row by row
 
 // What the window and its children show, as the server has it.
 inline Pixels captureWindow(Display* display, Window window, int width, int height) {
@@ -133,6 +135,18 @@ inline void setLeftButton(Display* display, bool down) {
     XTestFakeButtonEvent(display, 1, down ? True : False, CurrentTime);
     XSync(display, False);
 }
+
+inline void setShift(Display* display, bool down) {
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_Shift_L), down ? True : False, CurrentTime);
+    XSync(display, False);
+}
+
+// One notch of the wheel: X's button 4 (up) or 5 (down), pressed and released.
+inline void turnWheel(Display* display, bool up) {
+    for (Bool down : {True, False}) XTestFakeButtonEvent(display, up ? 4 : 5, down, CurrentTime);
+    XSync(display, False);
+}
+
 
 // Resources the X server holds for all its clients together.
 inline long serverResourceCount(Display* display) {

@@ -3,6 +3,7 @@
 // 96 kHz, through parameter changes, in-place buffers and odd host habits.
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
 #include <lv2/units/units.h>
 
@@ -208,8 +209,10 @@ TEST(Lv2Bundle, DescriptionTellsHostsWhatTheyActOn) {
     closeEffect(effect);
     LilvUIs* uis = lilv_plugin_get_uis(lv2.plugin);
     const LilvNode* ui = lilv_ui_get_uri(lilv_uis_get(uis, lilv_uis_begin(uis)));
-    for (const char* feature : {LV2_UI__fixedSize, LV2_UI__touch, LV2_UI__resize})
+    for (const char* feature : {LV2_UI__touch, LV2_UI__resize, LV2_OPTIONS__options})
         EXPECT_TRUE(lilv_world_ask(lv2.world, ui, uri(LV2_CORE__optionalFeature).get(), uri(feature).get())) << feature;
+    // The panel resizes with the host's window: no claim of a fixed size.
+    EXPECT_FALSE(lilv_world_ask(lv2.world, ui, uri(LV2_CORE__optionalFeature).get(), uri(LV2_UI__fixedSize).get()));
     lilv_uis_free(uis);
 }
 

@@ -1,6 +1,7 @@
 // The VST 3 editor view on Windows (under Wine in CI): the panel as a child of this host's
 // window, its timer and mouse messages through the host's message loop, a drag reported as
-// one edit, and the window and GDI objects gone after each close.
+// one edit, the panel at the host's content scale with a double-click and a wheel turn as
+// one edit each, and the window and GDI objects gone after each close.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -13,7 +14,9 @@ void pumpMessages(DWORD milliseconds) {
     const DWORD end = GetTickCount() + milliseconds;
     MSG message;
     while (GetTickCount() < end) {
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        // Bounded by the time too: on a loaded machine a paint can outlast the panel's timer
+        // period, and the queue then never runs dry.
+        while (GetTickCount() < end && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }
@@ -104,6 +107,42 @@ TEST_F(Vst3EditorWin32, OpenCloseCyclesLeaveNothingBehind) {
     HWND doomed = CreateWindowExA(0, "STATIC", "doomed", WS_OVERLAPPEDWINDOW, 0, 0, 900, 600, nullptr,
                                   nullptr, nullptr, nullptr);
     cycle(doomed, true);
+}
+
+// Without a frame to ask, the view resizes itself to the scale; checkSizeConstraint keeps the
+// aspect and the range.
+TEST_F(Vst3EditorWin32, ContentScaleSizesThePanelAndGesturesAreOneEditEach) {
+    SetWindowPos(host, nullptr, 0, 0, 1800, 1200, SWP_NOMOVE | SWP_NOZORDER);
+    IPlugView* view = plugin->controller->vtbl->createView(plugin->controller, "editor");
+    ASSERT_EQ(view->vtbl->attached(view, host, "HWND"), kResultOk);
+    auto* scale = queryAs<IPlugViewContentScaleSupport>(unknown(view), IPlugViewContentScaleSupport_iid);
+    ASSERT_NE(scale, nullptr);
+    ASSERT_EQ(scale->vtbl->setContentScaleFactor(scale, 2.0f), kResultTrue);
+    HWND panel = onlyChildOf(host);
+    RECT client{};
+    GetClientRect(panel, &client);
+    EXPECT_EQ(client.right * 10000 + client.bottom, 1680 * 10000 + 1040);
+    ViewRect rect{0, 0, 3000, 3000};
+    view->vtbl->checkSizeConstraint(view, &rect);
+    EXPECT_EQ(rect.right * 10000 + rect.bottom, 2520 * 10000 + 1560);
+
+    plugin->controller->vtbl->setParamNormalized(plugin->controller, 6, 0.5);
+    for (const UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+        PostMessageA(panel, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, at(1400, 750));  // Mix
+    const auto pumpUntilTheEditEnds = [&] {  // a 200 % paint under Wine may outlast a timer period
+        for (int i = 0; i < 40 && (handler.calls.empty() || handler.calls.back() != "end 6"); ++i) pumpMessages(50);
+    };
+    pumpUntilTheEditEnds();
+    EXPECT_EQ(handler.calls, (std::vector<std::string>{"begin 6", "perform 6 1", "end 6"}));
+    handler.calls.clear();
+    POINT mix{1400, 750};
+    ClientToScreen(panel, &mix);
+    PostMessageA(panel, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), MAKELPARAM(mix.x, mix.y));
+    pumpUntilTheEditEnds();
+    EXPECT_EQ(handler.calls, (std::vector<std::string>{"begin 6", "perform 6 0.99", "end 6"}));
+    view->vtbl->removed(view);
+    release(scale);
+    EXPECT_EQ(release(view), 0u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The VST 3 editor view under a real X server: embedded in a window of this host, driven by
-// the host's run loop, showing what the VST 2.4 library's editor shows, and dragged with XTest
-// into begin, perform and end edits.
+// the host's run loop, showing what the VST 2.4 library's editor shows, scaled by the host's
+// content scale and resized by it, and dragged, double-clicked and wheeled with XTest into
+// begin, perform and end edits.
 #include "editor_x11/x11_test_host.h"
 
 #include <set>
@@ -22,6 +23,7 @@ struct RunLoopFrame {
     std::vector<std::pair<ITimerHandler*, uint64_t>> timers;
     bool frameOffersLoop = true;
     tresult timerResult = kResultOk;
+    std::vector<ViewRect> resizeRequests;  // granted: the test then calls onSize
 
     static RunLoopFrame& of(IRunLoop* l) {
         return *reinterpret_cast<RunLoopFrame*>(reinterpret_cast<char*>(l) - offsetof(RunLoopFrame, loop));
@@ -48,7 +50,10 @@ struct RunLoopFrame {
             return *object ? kResultOk : kNoInterface;
         },
         +[](IPlugFrame*) -> uint32_t { return 1; }, +[](IPlugFrame*) -> uint32_t { return 1; },
-        [](IPlugFrame*, IPlugView*, ViewRect*) -> tresult { return kResultFalse; },
+        [](IPlugFrame* f, IPlugView*, ViewRect* size) -> tresult {
+            reinterpret_cast<RunLoopFrame*>(f)->resizeRequests.push_back(*size);
+            return kResultOk;
+        },
     };
     static inline const IRunLoopVtbl loopTable = {
         TEST_HOST_UNKNOWN(IRunLoop),
@@ -104,7 +109,7 @@ TEST_F(Vst3EditorX11, ShowsTheVst2EditorsPanelThroughTheRunLoop) {
     ASSERT_EQ(view->vtbl->getSize(view, &size), kResultOk);
     EXPECT_EQ(size.right - size.left, panelWidth);
     EXPECT_EQ(size.bottom - size.top, panelHeight);
-    EXPECT_EQ(view->vtbl->canResize(view), kResultFalse);
+    EXPECT_EQ(view->vtbl->canResize(view), kResultTrue);
     // Without a run loop nothing would ever paint it.
     EXPECT_EQ(view->vtbl->attached(view, reinterpret_cast<void*>(window), "X11EmbedWindowID"), kResultFalse);
     release(view);
@@ -202,6 +207,95 @@ TEST_F(Vst3EditorX11, DragIsOneEditReportedToTheHost) {
     setLeftButton(display, false);
     EXPECT_EQ(handler.calls.back(), "end 0");
     release(view);
+}
+
+int32_t sizeCode(const ViewRect& rect) { return (rect.right - rect.left) * 10000 + rect.bottom - rect.top; }
+
+// As in the CLAP editor's test: the 200 % picture averaged down against the 100 % one (the
+// glow five idle steps further on). Measured with the test fonts: about 1.4 of 255.
+TEST_F(Vst3EditorX11, ContentScaleAndResizingKeepTheAspectAndTheRange) {
+    XResizeWindow(display, window, 1700, 1060);
+    IPlugView* view = open();
+    auto* scale = queryAs<IPlugViewContentScaleSupport>(unknown(view), IPlugViewContentScaleSupport_iid);
+    ASSERT_NE(scale, nullptr);
+    host.tick(5);
+    const Pixels atOne = captureWindow(display, window, 840, 520);
+    ViewRect size{};
+    for (const float factor : {1.5f, 2.0f}) {
+        ASSERT_EQ(scale->vtbl->setContentScaleFactor(scale, factor), kResultTrue);
+        ASSERT_FALSE(host.resizeRequests.empty());
+        const int32_t expected = int32_t(840 * factor) * 10000 + int32_t(520 * factor);
+        EXPECT_EQ(sizeCode(host.resizeRequests.back()), expected) << factor;
+        ASSERT_EQ(view->vtbl->getSize(view, &size), kResultOk);
+        EXPECT_EQ(sizeCode(size), expected);
+        EXPECT_EQ(view->vtbl->onSize(view, &size), kResultOk);
+    }
+    host.tick(5);
+    const double difference = meanDifferenceOfHalf(captureWindow(display, window, 1680, 1040), atOne, 840);
+    std::printf("200 %% halved against 100 %%: mean difference %.2f of 255\n", difference);
+    EXPECT_GE(difference, 0.0);
+    EXPECT_LT(difference, 3.0);
+
+    const int32_t asked[][3] = {{1000, 1000, 1170 * 10000 + 724}, {10, 10, 630 * 10000 + 390},
+                                {9999, 9999, 2520 * 10000 + 1560}, {1260, 780, 1260 * 10000 + 780}};
+    for (const auto& a : asked) {
+        ViewRect rect{5, 7, 5 + a[0], 7 + a[1]};
+        EXPECT_EQ(view->vtbl->checkSizeConstraint(view, &rect), kResultTrue);
+        EXPECT_EQ(sizeCode(rect), a[2]) << a[0] << " x " << a[1];
+        EXPECT_EQ(rect.left * 100 + rect.top, 507);
+    }
+    ViewRect chosen{0, 0, 1260, 780};
+    view->vtbl->onSize(view, &chosen);
+    host.tick();
+    XWindowAttributes child{};
+    XGetWindowAttributes(display, childrenOf(display, window).at(0), &child);
+    EXPECT_EQ(child.width * 10000 + child.height, 1260 * 10000 + 780);
+
+    // The size is the controller's state; a state of version 1 opens at 100 %.
+    MemoryStream saved;
+    ASSERT_EQ(plugin->controller->vtbl->getState(plugin->controller, &saved.stream), kResultOk);
+    view->vtbl->removed(view);
+    release(scale);
+    EXPECT_EQ(release(view), 0u);
+    const auto sizeAfterLoading = [&](std::vector<unsigned char> bytes) {
+        Vst3Instance other(module, 48000.0);
+        MemoryStream in;
+        in.bytes = std::move(bytes);
+        if (other.controller->vtbl->setState(other.controller, &in.stream) != kResultOk) return 0;
+        IPlugView* itsView = other.controller->vtbl->createView(other.controller, "editor");
+        ViewRect rect{};
+        itsView->vtbl->getSize(itsView, &rect);
+        release(itsView);
+        return sizeCode(rect);
+    };
+    // 1260 pixels at a content scale of 2 is a zoom of 75 %, which a host at 1 shows at 630.
+    EXPECT_EQ(sizeAfterLoading(saved.bytes), 630 * 10000 + 390);
+    std::vector<unsigned char> older(saved.bytes.begin(), saved.bytes.begin() + 8);
+    older[4] = 1;
+    EXPECT_EQ(sizeAfterLoading(older), 840 * 10000 + 520);
+}
+
+TEST_F(Vst3EditorX11, DoubleClickAndWheelAt150PerCentAreOneEditEach) {
+    XResizeWindow(display, window, 1300, 800);
+    IPlugView* view = open();
+    auto* scale = queryAs<IPlugViewContentScaleSupport>(unknown(view), IPlugViewContentScaleSupport_iid);
+    scale->vtbl->setContentScaleFactor(scale, 1.5f);
+    ViewRect size{0, 0, 1260, 780};
+    view->vtbl->onSize(view, &size);
+    plugin->controller->vtbl->setParamNormalized(plugin->controller, 6, 0.5);
+    host.tick();
+    movePointerTo(display, window, 1050, 562);  // Mix, at (700, 375) panel units
+    for (int click = 0; click < 4; ++click) setLeftButton(display, click % 2 == 0);
+    host.tick();
+    EXPECT_EQ(handler.calls, (std::vector<std::string>{"begin 6", "perform 6 1", "end 6"}));
+    handler.calls.clear();
+    turnWheel(display, false);
+    turnWheel(display, false);
+    host.tick();
+    EXPECT_EQ(handler.calls, (std::vector<std::string>{"begin 6", "perform 6 0.99", "perform 6 0.98", "end 6"}));
+    view->vtbl->removed(view);
+    release(scale);
+    EXPECT_EQ(release(view), 0u);
 }
 
 }  // namespace

@@ -3,9 +3,10 @@
 // the plug-in's own defaults and clamping apply), advances the animation by the given
 // number of editor idle steps and paints the panel.
 //
-//   velmora-panel-picture OUTPUT.png [INDEX=VALUE ...] [--idle N] [--plugin PATH]
+//   velmora-panel-picture OUTPUT.png [INDEX=VALUE ...] [--idle N] [--plugin PATH] [--scale S]
 //
-// INDEX is a parameter number 0..7, VALUE its normalised value. The same arguments give
+// INDEX is a parameter number 0..7, VALUE its normalised value, S the scale at which the
+// CLAP, VST 3 and LV2 editors show the panel. The same arguments but the scale give
 // velmora-snapshot's picture of the Windows panel.
 #include <dlfcn.h>
 #include <unistd.h>
@@ -22,6 +23,7 @@
 
 #include "editor/cairo_painter.h"
 #include "editor/editor_view.h"
+#include "editor/panel_size.h"
 #include "host/vst2_abi.h"
 #include "tools/panel_picture_options.h"
 
@@ -57,7 +59,7 @@ int main(int argc, char** argv) {
     PanelPictureOptions options;
     if (!parsePanelPictureOptions(argc, argv, options)) {
         std::fprintf(stderr, "usage: velmora-panel-picture OUTPUT.png [INDEX=VALUE ...] "
-                             "[--idle N] [--plugin PATH]\n");
+                             "[--idle N] [--plugin PATH] [--scale S]\n");
         return 2;
     }
     if (options.plugin.empty()) options.plugin = defaultPluginPath();
@@ -78,8 +80,10 @@ int main(int argc, char** argv) {
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
     dlclose(library);
 
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, panelWidth, panelHeight);
+    const PanelSize size = options.scale == 1.0 ? PanelSize{panelWidth, panelHeight} : panelSizeAt(options.scale);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(size.width), int(size.height));
     cairo_t* cr = cairo_create(surface);
+    if (options.scale != 1.0) cairo_scale(cr, options.scale, options.scale);
     paintPanelCairo(cr, values);
     const bool painted = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(cr);
@@ -88,7 +92,7 @@ int main(int argc, char** argv) {
     cairo_surface_destroy(surface);
     releasePanelFonts();
     if (!written) return fail("the picture was not written");
-    std::printf("velmora-panel-picture: wrote %s (%d x %d)\n", options.output.c_str(), panelWidth,
-                panelHeight);
+    std::printf("velmora-panel-picture: wrote %s (%u x %u)\n", options.output.c_str(), size.width,
+                size.height);
     return 0;
 }

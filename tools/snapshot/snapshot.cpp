@@ -95,6 +95,7 @@ int main(int argc, char** argv) {
                      "[--plugin PATH]\n");
         return 2;
     }
+    if (options.scale != 1.0) return fail("the VST 2.4 editor has one size: no --scale");
     if (options.plugin.empty()) options.plugin = defaultPluginPath();
 
     GdiplusStartupInput input;
