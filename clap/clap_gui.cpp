@@ -175,7 +175,6 @@ EditorView clapEditorView(ClapInstance& instance) {
     return EditorView{&instance,          readParameter,
                       changeParameter,    &instance.editor.drag,
                       &instance.editor.animationPhase, clapWindowGone,
-                      nullptr,            nullptr,
                       true};
 }
 

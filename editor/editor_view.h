@@ -35,14 +35,14 @@ struct EditorView {
     // Optional (may be null): the window system destroyed this window; the owner forgets
     // it if it is still the one it shows.
     void (*windowGone)(void* context, void* window);
-    // Optional (may be null): a gesture on a parameter begins (a knob grabbed) and ends (let
-    // go); its changes come in between. Hosts that record touch automation hear of both.
-    void (*beginEdit)(void* context, int32_t index) = nullptr;
-    void (*endEdit)(void* context, int32_t index) = nullptr;
     // The CLAP, VST 3 and LV2 editors scale with their window and take a double-click (the
     // default), Shift-drags (ten times finer) and the wheel; the VST 2.4 editor keeps its
     // fixed size and plain drags.
     bool scalingAndGestures = false;
+    // Optional (may be null): a gesture on a parameter begins (a knob grabbed) and ends (let
+    // go); its changes come in between. Hosts that record touch automation hear of both.
+    void (*beginEdit)(void* context, int32_t index) = nullptr;
+    void (*endEdit)(void* context, int32_t index) = nullptr;
 };
 
 PanelValues panelValues(const EditorView& view);

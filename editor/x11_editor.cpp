@@ -376,8 +376,10 @@ void handleEvent(X11Editor& editor, const XEvent& event) {
         // Motion without the button held means the release went elsewhere.
         if (!(event.xmotion.state & Button1Mask))
             endDrag(view);
-        else if (dragTo(view, inPanelUnits(editor, event.xmotion.y), fine(editor, event.xmotion.state)))
+        else if (dragTo(view, inPanelUnits(editor, event.xmotion.y), fine(editor, event.xmotion.state))) {
             editor.dirty.store(true, std::memory_order_relaxed);
+            editor.lastPressKnob = -1;  // a press that dragged is no click of a double-click
+        }
         break;
     case ConfigureNotify:
         if (editor.followsParent && event.xconfigure.window == editor.parent)
