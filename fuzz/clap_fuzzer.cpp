@@ -20,15 +20,10 @@ ClapLibrary& library() {
     return loaded;
 }
 
-struct Values {
-    double v[valueCount];
-    bool operator==(const Values& o) const { return std::memcmp(v, o.v, sizeof v) == 0; }
-};
+using Values = ValueSnapshot<uint32_t, valueCount>;
 
 Values valuesOf(ClapPlugin& p) {
-    Values values{};
-    for (uint32_t id = 0; id < valueCount; ++id) values.v[id] = p.value(id);
-    return values;
+    return Values([&](uint32_t id) { return p.value(id); });
 }
 
 void checkRanges(ClapPlugin& p, const char* after) {
@@ -132,14 +127,11 @@ void loadState(ClapPlugin& p, ByteReader& r) {
         ByteStream saved;
         promise(p.state->save(p.plugin, &saved.out), "state.save");
         stream.bytes.assign(saved.bytes.begin(), saved.bytes.end());
-        // Damage one byte of it, or cut it short, or leave it whole.
-        const uint8_t how = r.u8();
-        if (!stream.bytes.empty() && how < 100) stream.bytes[r.u16() % stream.bytes.size()] ^= static_cast<char>(r.u8() | 1);
-        else if (!stream.bytes.empty() && how < 180) stream.bytes.resize(r.u16() % stream.bytes.size());
+        damageOrCut(stream.bytes, r);
     } else {
         stream.bytes = r.bytes(200);
     }
-    for (int k = r.u8() % 4; k > 0; --k) stream.chunks.push_back(r.u8() % 9);
+    stream.chunks = readChunkSizes(r);
     if (r.u8() < 48) stream.failAt = r.u8() % 16;
     const Values before = valuesOf(p);
     const bool loaded = p.state->load(p.plugin, &stream.in);

@@ -13,6 +13,7 @@
 #include <limits>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 struct ByteReader {
     const uint8_t* data;
@@ -79,6 +80,31 @@ inline double pickDouble(ByteReader& r) {
     std::memcpy(&d, &bits, sizeof d);
     return d;
 }
+
+// A saved state with one byte damaged, or cut short, or left whole.
+inline void damageOrCut(std::string& bytes, ByteReader& r) {
+    const uint8_t how = r.u8();
+    if (!bytes.empty() && how < 100) bytes[r.u16() % bytes.size()] ^= static_cast<char>(r.u8() | 1);
+    else if (!bytes.empty() && how < 180) bytes.resize(r.u16() % bytes.size());
+}
+
+// The piece sizes a stream hands out, in turn (none: whatever is asked).
+inline std::vector<uint8_t> readChunkSizes(ByteReader& r) {
+    std::vector<uint8_t> chunks;
+    for (int k = r.u8() % 4; k > 0; --k) chunks.push_back(r.u8() % 9);
+    return chunks;
+}
+
+// Every parameter value of an instance, compared bit for bit.
+template <typename Id, Id count>
+struct ValueSnapshot {
+    double v[count];
+    template <typename Read>
+    explicit ValueSnapshot(Read read) {
+        for (Id id = 0; id < count; ++id) v[id] = read(id);
+    }
+    bool operator==(const ValueSnapshot& o) const { return std::memcmp(v, o.v, sizeof v) == 0; }
+};
 
 [[noreturn]] inline void brokenPromise(const std::string& what) {
     std::fprintf(stderr, "broken promise: %s\n", what.c_str());

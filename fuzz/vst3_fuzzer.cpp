@@ -177,15 +177,10 @@ struct Vst3Instance {
     double parameter(ParamID id) { return controller->vtbl->getParamNormalized(controller, id); }
 };
 
-struct Values {
-    double v[valueCount];
-    bool operator==(const Values& o) const { return std::memcmp(v, o.v, sizeof v) == 0; }
-};
+using Values = ValueSnapshot<ParamID, valueCount>;
 
 Values valuesOf(Vst3Instance& p) {
-    Values values{};
-    for (ParamID id = 0; id < valueCount; ++id) values.v[id] = p.parameter(id);
-    return values;
+    return Values([&](ParamID id) { return p.parameter(id); });
 }
 
 void checkValues(Vst3Instance& p, const char* after) {
@@ -202,13 +197,11 @@ ChunkedStream readStream(Vst3Instance& p, ByteReader& r) {
     if (r.u8() < 64) {
         promise(p.component->vtbl->getState(p.component, &stream.stream) == kResultOk, "getState");
         stream.position = 0;
-        const uint8_t how = r.u8();
-        if (!stream.bytes.empty() && how < 100) stream.bytes[r.u16() % stream.bytes.size()] ^= static_cast<char>(r.u8() | 1);
-        else if (!stream.bytes.empty() && how < 180) stream.bytes.resize(r.u16() % stream.bytes.size());
+        damageOrCut(stream.bytes, r);
     } else {
         stream.bytes = r.bytes(255);
     }
-    for (int k = r.u8() % 4; k > 0; --k) stream.chunks.push_back(r.u8() % 9);
+    stream.chunks = readChunkSizes(r);
     if (r.u8() < 48) stream.failAt = r.u8() % 48;
     return stream;
 }
