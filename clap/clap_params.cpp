@@ -165,7 +165,8 @@ bool valueToText(const clap_plugin_t*, clap_id id, double value, char* text, uin
     if (i < 0 || !text || capacity == 0) return false;
     const ParameterSpec& spec = parameterTable[i];
     char number[48];
-    formatParameterNumber(spec, normalizedFromHostValue(i, value), number, sizeof number);
+    formatParameterNumber(spec, normalizedFromHostValue(i, value), number, sizeof number,
+                          TextConvention::newerFormats);
     const char* separator = spec.unit[0] == '\0' || spec.unit[0] == '%' ? "" : " ";
     const int length = std::snprintf(text, capacity, "%s%s%s", number, separator, spec.unit);
     return length >= 0 && static_cast<uint32_t>(length) < capacity;
@@ -180,7 +181,8 @@ bool textToValue(const clap_plugin_t*, clap_id id, const char* text, double* val
     const int i = tableIndexOf(id);
     if (i < 0 || !text || !value) return false;
     float normalized;
-    if (!parseParameterText(parameterTable[i], text, &normalized)) return false;
+    if (!parseParameterText(parameterTable[i], text, &normalized, TextConvention::newerFormats))
+        return false;
     *value = hostValueFromNormalized(i, normalized);
     return true;
 }

@@ -143,10 +143,10 @@ inline void appendAscii(PanelText& text, const char* ascii) {
     text.data[text.length] = 0;
 }
 
-// The number as "%.*f" prints it.
+// The number as "%.*f" prints it in the "C" locale, whatever the host's.
 inline void appendNumber(PanelText& text, double value, int decimals) {
     char digits[48];
-    std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
+    formatFixed(value, decimals, digits, sizeof digits);
     appendAscii(text, digits);
 }
 
@@ -165,7 +165,7 @@ inline void formatKnobValue(int parameter, float value, char16_t (&buffer)[value
     PanelText text = startText(buffer, valueTextSize);
     const ParameterSpec& spec = parameterTable[parameter];
     char digits[48];
-    formatParameterNumber(spec, value, digits, sizeof digits);
+    formatParameterNumber(spec, value, digits, sizeof digits, TextConvention::vst2Library);
     appendAscii(text, digits);
     if (spec.unit[0] == '%') appendText(text, u"%");
 }

@@ -1,4 +1,5 @@
 #include "fuzz/host_call_sequence.h"
+#include "fuzz/fuzz_bytes.h"
 
 #include <cfloat>
 #include <climits>
@@ -18,49 +19,6 @@ namespace {
 constexpr size_t maxLiveInstances = 4;
 constexpr int32_t maxBlockFrames = 8192;
 constexpr char untouched = 0x5a;  // fill of buffers the plug-in must not write
-
-struct ByteReader {
-    const uint8_t* data;
-    size_t size;
-    size_t at = 0;
-
-    bool done() const { return at >= size; }
-    uint8_t u8() { return at < size ? data[at++] : 0; }
-    uint16_t u16() {
-        const uint16_t low = u8();
-        return static_cast<uint16_t>(low | (u8() << 8));
-    }
-    uint32_t u32() {
-        const uint32_t low = u16();
-        return low | (static_cast<uint32_t>(u16()) << 16);
-    }
-    template <typename T, size_t n>
-    T pick(const T (&table)[n]) {
-        return table[u8() % n];
-    }
-};
-
-const float nan = std::numeric_limits<float>::quiet_NaN();
-const float inf = std::numeric_limits<float>::infinity();
-
-float bitsToFloat(uint32_t bits) {
-    float f;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
-}
-
-const float specialFloats[] = {
-    0.0f, -0.0f, 1.0f, -1.0f, 0.5f, 0.51f, 0.98f, 1.0001f, 2.0f, -2.0f, 0.01f, 0.0100001f,
-    0.5813953f, 1e-12f, 1e-10f, FLT_MIN, -FLT_MIN, std::numeric_limits<float>::denorm_min(),
-    1e6f, 999999.9f, 1e10f, 1e30f, FLT_MAX, -FLT_MAX, inf, -inf, nan, -nan,
-    bitsToFloat(0x7f800001u) /* signalling */, 0.3f, 0.7f, 0.99999994f};
-
-// A special value half the time, any 32-bit pattern otherwise.
-float pickFloat(ByteReader& r) {
-    const uint8_t choice = r.u8();
-    if (choice < 128) return specialFloats[choice % std::size(specialFloats)];
-    return bitsToFloat(r.u32());
-}
 
 const int32_t specialIndexes[] = {0, 1, 2, 3, 4, 5, 6, 7, -1, 8, 9, 255, -8, INT32_MIN, INT32_MAX};
 
@@ -85,7 +43,7 @@ int32_t pickOpcode(ByteReader& r) {
 const float specialRates[] = {1.0f, 100.0f, 7999.0f, 8000.0f, 8000.001f, 11025.0f, 22050.0f,
                               44100.0f, 48000.0f, 88200.0f, 96000.0f, 192000.0f, 384000.0f,
                               768000.0f, 1e6f, 1e9f, FLT_MAX, 0.0f, -0.0f, -1.0f, -44100.0f,
-                              nan, inf, -inf, FLT_MIN, std::numeric_limits<float>::denorm_min()};
+                              fuzzNan, fuzzInf, -fuzzInf, FLT_MIN, std::numeric_limits<float>::denorm_min()};
 
 float pickRate(ByteReader& r) {
     const uint8_t choice = r.u8();

@@ -28,7 +28,8 @@ const StringOpcode stringOpcodes[] = {
      [](const PluginInstance&, int32_t index, char*) { return parameterLabel(index); }},
     {effGetParamDisplay, true, parameterTextBytes,
      [](const PluginInstance& instance, int32_t index, char* scratch) {
-         formatParameterDisplay(index, loadParameter(instance, index), scratch);
+         formatParameterDisplay(index, loadParameter(instance, index), scratch,
+                                TextConvention::vst2Library);
          return static_cast<const char*>(scratch);
      }},
     {effGetParamName, true, parameterTextBytes,

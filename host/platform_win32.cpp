@@ -1,11 +1,10 @@
-// The real Windows calls behind the platform seam, and the library's DllMain.
+// The real Windows calls behind the platform seam.
 #include <windows.h>
 
 #include <gdiplus.h>
 
 #include "editor/win32_editor.h"
 #include "host/platform.h"
-#include "host/plugin_instance.h"
 
 namespace {
 
@@ -50,11 +49,3 @@ const PlatformSeam win32Seam{true,
 
 const PlatformSeam& nativePlatformSeam() { return win32Seam; }
 const PlatformSeam* platform = &win32Seam;
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH)
-        moduleAttach(module);
-    else if (reason == DLL_PROCESS_DETACH)
-        moduleDetach();
-    return TRUE;
-}

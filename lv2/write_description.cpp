@@ -1,5 +1,6 @@
 // Writes the plug-in's LV2 description (Tolvan_Velmora.ttl) from the parameter table, at
 // build time: velmora-lv2-description URI MINOR MICRO OUTPUT.
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,11 +13,13 @@
 
 namespace {
 
-// Turtle reads "40" as an integer and "40.0" as a decimal: the range is written as decimals.
+// Turtle reads "40" as an integer and "40.0" as a decimal: the range is written as decimals,
+// as "%.9g" prints them in the "C" locale whatever the build machine's.
 std::string decimal(float value) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
-    std::string result = text;
+    const std::to_chars_result end = std::to_chars(text, text + sizeof text, static_cast<double>(value),
+                                                   std::chars_format::general, 9);
+    std::string result(text, end.ptr);
     if (result.find_first_of(".e") == std::string::npos) result += ".0";
     return result;
 }

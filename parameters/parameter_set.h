@@ -11,7 +11,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 
 #include "parameters/parameter_index.h"
 
@@ -91,17 +90,28 @@ inline const char* parameterLabel(int index) {
     return validParameterIndex(index) ? parameterTable[index].unit : "";
 }
 
-// The display text: the shown value with the parameter's decimals ("%.1f" for Output),
-// zero-terminated in `size` bytes. Returns the characters written, as snprintf counts them.
-inline int formatParameterNumber(const ParameterSpec& spec, float value, char* text, size_t size) {
-    const float shown = shownFromNormalized(spec, value);
-    return std::snprintf(text, size, "%.*f", spec.decimals, static_cast<double>(shown));
-}
+// Which texts a format shows. The VST 2.4 library's are the shown value as "%.*f" prints it,
+// Bypass as 0 or 100 and a value just below zero as "-0.0"; the newer formats (CLAP, VST 3,
+// LV2) show Bypass as "Off" or "On" and a value that rounds to zero without its sign.
+enum class TextConvention { vst2Library, newerFormats };
+
+// A number with `decimals` digits after the point, as "%.*f" prints it in the "C" locale
+// whatever the process's LC_NUMERIC: zero-terminated in `size` bytes, returning the
+// characters the whole number needs (as snprintf counts them).
+int formatFixed(double value, int decimals, char* text, size_t size);
+
+// The display text of a normalized value (unclamped): "40", "0.50", "-18.0", or "Off"/"On"
+// for Bypass in the newer formats. Returns the characters written, as snprintf counts them.
+int formatParameterNumber(const ParameterSpec& spec, float value, char* text, size_t size,
+                          TextConvention convention);
 
 // The display text of a valid index into 15 bytes.
-void formatParameterDisplay(int index, float value, char* text);
+void formatParameterDisplay(int index, float value, char* text, TextConvention convention);
 
 // Reads a display text back, with or without the unit after the number (surrounding spaces
 // allowed), into a normalized value clamped to 0..1; a stepped parameter snaps to its
-// nearest position. False (and *value untouched) for anything else.
-bool parseParameterText(const ParameterSpec& spec, const char* text, float* value);
+// nearest position. The decimal separator is the point or, from a host that formats in its
+// locale, the comma. In the newer formats Bypass reads "Off" and "On" (any case) and its
+// numbers as 0 for off and 1 for on. False (and *value untouched) for anything else.
+bool parseParameterText(const ParameterSpec& spec, const char* text, float* value,
+                        TextConvention convention);

@@ -33,16 +33,30 @@ packages=(
   # looking at and measuring results (FFTW for the aliasing table; Calf Saturator's UI beside
   # ours in scripts/measure-editor-cost.sh)
   sox imagemagick libfftw3-dev calf-plugins
+  # a comma-decimal locale (de_DE.UTF-8) for the tests that run every format under it
+  locales
 )
 
 # npm fetches the fonts; the machine's own Node.js is used when it has one.
 command -v npm >/dev/null 2>&1 || packages+=(npm)
+
+# The comma-decimal locale the locale tests set; generated once, also on a machine that has
+# every package already.
+generate_test_locale() {
+  locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: locale de_DE.UTF-8 missing; run as root to generate it" >&2
+    return 1
+  fi
+  localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+}
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -eq 0 ]; then
+  generate_test_locale
   exit 0
 fi
 if [ "$(id -u)" -ne 0 ]; then
@@ -54,3 +68,4 @@ export DEBIAN_FRONTEND=noninteractive
 echo "jackd2 jackd/tweak_rt_limits boolean false" | debconf-set-selections
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${missing[@]}"
+generate_test_locale

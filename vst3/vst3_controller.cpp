@@ -122,7 +122,8 @@ tresult VELMORA_VST3_CALL getParamStringByValue(IEditController*, ParamID id, Pa
     }
     if (!string || !validId(id)) return kInvalidArgument;
     char text[parameterTextBytes];
-    formatParameterDisplay(static_cast<int>(id), clampParameter(static_cast<float>(value)), text);
+    formatParameterDisplay(static_cast<int>(id), clampParameter(static_cast<float>(value)), text,
+                           TextConvention::newerFormats);
     copyText(string, text);
     return kResultOk;
 }
@@ -139,7 +140,8 @@ tresult VELMORA_VST3_CALL getParamValueByString(IEditController*, ParamID id, TC
         return kResultOk;
     }
     float normalized = 0.0f;
-    if (!asciiText(string, text) || !parseParameterText(parameterTable[id], text, &normalized))
+    if (!asciiText(string, text) || !parseParameterText(parameterTable[id], text, &normalized,
+                                                     TextConvention::newerFormats))
         return kResultFalse;
     *value = normalized;
     return kResultOk;

@@ -9,9 +9,11 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "clap/clap_test_host.h"
+#include "support/comma_locale.h"
 #include "support/plugin_library.h"
 #include "support/test_signal.h"
 
@@ -62,7 +64,7 @@ TEST(ClapPlugin, DescriptorPortsParametersAndTexts) {
         {"Drive", 0, 100, 40, "40%"},      {"Tube Bias", 0, 1, 0.5, "0.50 Asym"},
         {"580 Glue", 0, 100, 70, "70%"},   {"Momentum", 0, 100, 85, "85%"},
         {"172 Sieve", 0, 100, 75, "75%"},  {"Output", -18, 18, 0, "0.0 dB"},
-        {"Mix", 0, 100, 100, "100%"},      {"Bypass", 0, 1, 0, "0"}};
+        {"Mix", 0, 100, 100, "100%"},      {"Bypass", 0, 1, 0, "Off"}};
     for (uint32_t i = 0; i < 8; ++i) {
         clap_param_info_t info{};
         ASSERT_TRUE(p.params->get_info(p.plugin, i, &info));
@@ -80,7 +82,8 @@ TEST(ClapPlugin, DescriptorPortsParametersAndTexts) {
     EXPECT_STREQ(info.name, "Oversampling");
     EXPECT_EQ(info.flags, CLAP_PARAM_IS_STEPPED | CLAP_PARAM_IS_ENUM | CLAP_PARAM_REQUIRES_PROCESS);  // not automatable
     EXPECT_FALSE(p.params->get_info(p.plugin, 9, &info));
-    EXPECT_EQ(p.text(5, -18.0) + "|" + p.text(7, 1.0) + "|" + p.text(9, 1.0), "-18.0 dB|100|refused");
+    EXPECT_EQ(p.text(5, -18.0) + "|" + p.text(7, 1.0) + "|" + p.text(9, 1.0), "-18.0 dB|On|refused");
+    EXPECT_EQ(p.text(5, -0.04) + "|" + p.text(5, -0.06) + "|" + p.text(1, -0.004), "0.0 dB|-0.1 dB|0.00 Asym");
     EXPECT_EQ(p.text(8, 0) + p.text(8, 1) + p.text(8, 2.4) + p.text(8, 3) + p.text(8, 7), "1x2x4x8x8x");
     char small[4];
     EXPECT_FALSE(p.params->value_to_text(p.plugin, 5, -18.0, small, sizeof small));
@@ -89,7 +92,9 @@ TEST(ClapPlugin, DescriptorPortsParametersAndTexts) {
     struct Read { clap_id id; const char* text; double value; };  // value 999: refused
     for (const Read& r : {Read{5, "-6.5 dB", -6.5}, Read{5, " 3 ", 3.0}, Read{0, "55%", 55.0},
                           Read{0, "55 %", 55.0}, Read{0, "150", 100.0}, Read{1, "0.25 Asym", 0.25},
-                          Read{7, "100", 1.0}, Read{7, "30", 0.0}, Read{0, "", 999}, Read{0, "loud", 999},
+                          Read{7, "On", 1.0}, Read{7, " off ", 0.0}, Read{7, "1", 1.0}, Read{7, "0", 0.0},
+                          Read{7, "Onn", 999}, Read{5, "-6,5 dB", -6.5}, Read{5, "+3.0 dB", 3.0},
+                          Read{5, "1,000.5", 999}, Read{0, "", 999}, Read{0, "loud", 999},
                           Read{0, "5 dB", 999}, Read{0, "40%%", 999}, Read{0, "nan", 999}, Read{0, "1e999", 999},
                           Read{8, "4x", 2}, Read{8, " 8 ", 3}, Read{8, "2 X", 1}, Read{8, "1\u00d7", 0},
                           Read{8, "3x", 999}, Read{8, "16x", 999}, Read{8, "4xx", 999}, Read{8, "x", 999},
@@ -97,6 +102,22 @@ TEST(ClapPlugin, DescriptorPortsParametersAndTexts) {
         double value = 999;
         EXPECT_EQ(p.params->text_to_value(p.plugin, r.id, r.text, &value), r.value != 999) << r.text;
         EXPECT_EQ(value, r.value) << r.text;
+    }
+}
+
+// A host in a comma-decimal locale gets and gives back the very same texts.
+TEST(ClapPlugin, TextsIgnoreTheHostsLocale) {
+    CommaLocale locale;
+    ASSERT_TRUE(locale.active) << "no de_DE.UTF-8 locale (scripts/install-deps.sh generates it)";
+    ClapLibrary library;
+    ClapPlugin p(library);
+    EXPECT_EQ(p.text(1, 0.5) + "|" + p.text(5, -3.0) + "|" + p.text(5, -0.01) + "|" + p.text(0, 40.0),
+              "0.50 Asym|-3.0 dB|0.0 dB|40%");
+    for (auto [id, text, expected] : {std::tuple{1u, "0.25", 0.25}, {1u, "0,25 Asym", 0.25},
+                                      {1u, "0.50 Asym", 0.5}, {5u, "-3.0 dB", -3.0}, {5u, "-4,5", -4.5}}) {
+        double value = 999;
+        EXPECT_TRUE(p.params->text_to_value(p.plugin, id, text, &value)) << text;
+        EXPECT_EQ(value, expected) << text;
     }
 }
 

@@ -8,6 +8,7 @@
 #include "editor/editor_view.h"
 #include "editor/panel_layout.h"
 #include "editor/panel_size.h"
+#include "support/comma_locale.h"
 
 namespace {
 
@@ -140,6 +141,15 @@ TEST(PanelLayout, TextsAtTheDefaults) {
     EXPECT_EQ(std::u16string(readout), u"580 ATTRACTOR GLUE: 100% \u2022 HEAT DRIVE: +18.0 dB");
     formatReadout(0.0f, 0.0f, readout);
     EXPECT_EQ(std::u16string(readout), u"580 ATTRACTOR GLUE: 0% \u2022 HEAT DRIVE: +0.0 dB");
+}
+
+TEST(PanelLayout, TextsIgnoreTheHostsLocale) {
+    CommaLocale locale;
+    ASSERT_TRUE(locale.active) << "no de_DE.UTF-8 locale (scripts/install-deps.sh generates it)";
+    char16_t readout[readoutTextSize];
+    formatReadout(0.7f, 0.4f, readout);
+    EXPECT_EQ(std::u16string(readout), u"580 ATTRACTOR GLUE: 70% \u2022 HEAT DRIVE: +7.2 dB");
+    EXPECT_EQ(knobText(parameterTubeBias, 0.25f), u"0.25");
 }
 
 TEST(PanelLayout, TextsAreFormattedFromTheSinglePrecisionProduct) {

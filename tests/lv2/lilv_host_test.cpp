@@ -20,6 +20,7 @@
 #include "lv2/lv2_instance.h"
 #include "robustness/engine_inspection.h"
 #include "support/bypass_probe.h"
+#include "support/comma_locale.h"
 #include "support/noise.h"
 #include "support/plugin_library.h"
 #include "support/test_signal.h"
@@ -214,6 +215,24 @@ TEST(Lv2Bundle, DescriptionTellsHostsWhatTheyActOn) {
     // The panel resizes with the host's window: no claim of a fixed size.
     EXPECT_FALSE(lilv_world_ask(lv2.world, ui, uri(LV2_CORE__optionalFeature).get(), uri(LV2_UI__fixedSize).get()));
     lilv_uis_free(uis);
+}
+
+// A host in a comma-decimal locale reads the same description and hears the same samples.
+TEST(Lv2Bundle, ReadsAndRunsTheSameInACommaLocale) {
+    float minima[2][14], maxima[2][14], defaults[2][14];
+    lilv_plugin_get_port_ranges_float(lv2.plugin, minima[0], maxima[0], defaults[0]);
+    CommaLocale locale;
+    ASSERT_TRUE(locale.active) << "no de_DE.UTF-8 locale (scripts/install-deps.sh generates it)";
+    World world;
+    ASSERT_NE(world.plugin, nullptr);
+    lilv_plugin_get_port_ranges_float(world.plugin, minima[1], maxima[1], defaults[1]);
+    for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 12})  // the control inputs
+        EXPECT_TRUE(minima[0][i] == minima[1][i] && maxima[0][i] == maxima[1][i] && defaults[0][i] == defaults[1][i]) << i;
+    EXPECT_EQ(minima[1][5] * 100 + maxima[1][1] * 10 + defaults[1][1], -1800 + 10 + 0.5f);
+    Render vst(44100.0);
+    Stereo out;
+    renderLv2(44100.0, vst.in, out, Habit::plain);
+    EXPECT_EQ(differing(out, vst.vst), 0u);
 }
 
 class Lv2AtRate : public testing::TestWithParam<double> {};

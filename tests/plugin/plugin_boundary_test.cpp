@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/comma_locale.h"
 #include "support/plugin_library.h"
 
 namespace {
@@ -155,6 +156,17 @@ TEST_F(PluginBoundary, DisplayTextsFollowTheirFormats) {
     EXPECT_EQ(display(0), "0");
     effect->setParameter(effect, 2, 0.675f);
     EXPECT_EQ(display(2), "68");
+}
+
+// A host in a comma-decimal locale gets the same texts, "-0.0" kept as the interface has it.
+TEST_F(PluginBoundary, DisplayTextsIgnoreTheHostsLocale) {
+    CommaLocale locale;
+    ASSERT_TRUE(locale.active) << "no de_DE.UTF-8 locale (scripts/install-deps.sh generates it)";
+    effect->setParameter(effect, 5, 0.5f - 3.0f / 36.0f);
+    effect->setParameter(effect, 7, 1.0f);
+    EXPECT_EQ(display(1) + "|" + display(5) + "|" + display(7), "0.50|-3.0|100");
+    effect->setParameter(effect, 5, 0.4999f);
+    EXPECT_EQ(display(5), "-0.0");
 }
 
 TEST_F(PluginBoundary, EveryParameterCanBeAutomated) {

@@ -7,7 +7,9 @@
 #include <cmath>
 #include <fstream>
 #include <limits>
+#include <tuple>
 
+#include "support/comma_locale.h"
 #include "support/noise.h"
 #include "support/plugin_library.h"
 #include "support/test_signal.h"
@@ -269,7 +271,8 @@ TEST(Vst3Module, ParametersMatchTheVst2TextsAndParseBack) {
             dispatch(effect, effGetParamDisplay, i, 0, vst2Display);
             String128 text{};
             ASSERT_EQ(e->vtbl->getParamStringByValue(e, static_cast<ParamID>(i), value, text), kResultOk);
-            EXPECT_EQ(std::u16string(text), u16(vst2Display));
+            // The VST 2.4 library's Bypass reads 0 or 100; here it has its names.
+            EXPECT_EQ(std::u16string(text), i == 7 ? (value > 0.5f ? u"On" : u"Off") : u16(vst2Display));
             ParamValue parsed = -1.0;
             ASSERT_EQ(e->vtbl->getParamValueByString(e, static_cast<ParamID>(i), text, &parsed), kResultOk);
             // The stepped Bypass reads back as its nearest position.
@@ -283,6 +286,17 @@ TEST(Vst3Module, ParametersMatchTheVst2TextsAndParseBack) {
     EXPECT_EQ(e->vtbl->getParamValueByString(e, 0, foreign.data(), &value), kResultFalse);
     EXPECT_EQ(e->vtbl->getParamValueByString(e, 0, trailing.data(), &value), kResultFalse);
     EXPECT_EQ(e->vtbl->getParamValueByString(e, 10, withUnit.data(), &value), kInvalidArgument);
+    for (auto [id, typed, expected] : {std::tuple{7u, u"on", 1.0}, {7u, u"1", 1.0}, {7u, u"0", 0.0},
+                                       {7u, u"Off", 0.0}, {5u, u"-4,5 dB", 0.375}}) {
+        std::u16string copy = typed;
+        value = -1.0;
+        EXPECT_EQ(e->vtbl->getParamValueByString(e, id, copy.data(), &value), kResultOk);
+        EXPECT_EQ(value, expected);
+    }
+    // Just below 0 dB reads "0.0", as just above does; the VST 2.4 library keeps its "-0.0".
+    String128 nearZero{};
+    ASSERT_EQ(e->vtbl->getParamStringByValue(e, 5, 0.4999, nearZero), kResultOk);
+    EXPECT_EQ(std::u16string(nearZero), u"0.0");
 
     ParameterInfo info{};
     ASSERT_EQ(e->vtbl->getParameterInfo(e, 8, &info), kResultOk);
@@ -305,6 +319,28 @@ TEST(Vst3Module, ParametersMatchTheVst2TextsAndParseBack) {
     }
     EXPECT_EQ(e->vtbl->normalizedParamToPlain(e, 8, 2 / 3.0) * 10 + e->vtbl->plainParamToNormalized(e, 8, 3.0), 21.0);
     closeEffect(effect);
+}
+
+// A host in a comma-decimal locale gets and gives back the very same texts.
+TEST(Vst3Module, TextsIgnoreTheHostsLocale) {
+    CommaLocale locale;
+    ASSERT_TRUE(locale.active) << "no de_DE.UTF-8 locale (scripts/install-deps.sh generates it)";
+    Vst3Module module;
+    Vst3Instance plugin(module, rate);
+    IEditController* e = plugin.controller;
+    std::u16string texts;
+    for (auto [id, normalized] : {std::pair{1u, 0.5}, {5u, 0.5 - 3.0 / 36.0}, {0u, 0.4}}) {
+        String128 text{};
+        ASSERT_EQ(e->vtbl->getParamStringByValue(e, id, normalized, text), kResultOk);
+        texts += std::u16string(text) + u"|";
+    }
+    EXPECT_EQ(texts, u"0.50|-3.0|40|");
+    for (auto [id, typed, expected] : {std::tuple{1u, u"0.25", 0.25}, {1u, u"0,25", 0.25}, {5u, u"-4.5 dB", 0.375}}) {
+        std::u16string copy = typed;
+        ParamValue value = -1.0;
+        EXPECT_EQ(e->vtbl->getParamValueByString(e, id, copy.data(), &value), kResultOk);
+        EXPECT_EQ(value, expected);
+    }
 }
 
 // Automation points split the block where they fall: the VST 2.4 library processing the same
