@@ -229,9 +229,10 @@ TEST(Lv2Bundle, ReadsAndRunsTheSameInACommaLocale) {
     for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 12})  // the control inputs
         EXPECT_TRUE(minima[0][i] == minima[1][i] && maxima[0][i] == maxima[1][i] && defaults[0][i] == defaults[1][i]) << i;
     EXPECT_EQ(minima[1][5] * 100 + maxima[1][1] * 10 + defaults[1][1], -1800 + 10 + 0.5f);
-    Render vst(44100.0);
+    const std::vector<Step> processed = processedThroughout();
+    Render vst(44100.0, false, processed);
     Stereo out;
-    renderLv2(44100.0, vst.in, out, Habit::plain);
+    renderLv2(44100.0, vst.in, out, Habit::plain, processed);
     EXPECT_EQ(differing(out, vst.vst), 0u);
 }
 
