@@ -32,6 +32,9 @@ packages=(
   qtractor
   # looking at and measuring results (FFTW for the aliasing table)
   sox imagemagick libfftw3-dev
+  # the release packages (scripts/package.sh) and their checks: the Windows installer, the
+  # zip, the Debian package with its man page, lintian, and the Inter it depends on
+  nsis zip help2man dpkg-dev lintian fonts-inter
 )
 
 # npm fetches the fonts; the machine's own Node.js is used when it has one.
