@@ -44,6 +44,8 @@ Var Vst2Dir
 !insertmacro MUI_PAGE_COMPONENTS
 !define MUI_PAGE_CUSTOMFUNCTION_PRE SkipVst2FolderPage
 !define MUI_DIRECTORYPAGE_VARIABLE $Vst2Dir
+!define MUI_PAGE_HEADER_TEXT "VST 2.4 Plug-in Folder"
+!define MUI_PAGE_HEADER_SUBTEXT "Choose where the VST 2.4 plug-in goes."
 !define MUI_DIRECTORYPAGE_TEXT_TOP "Choose the folder your host scans for VST 2.4 plug-ins. Tolvan_Velmora.dll goes there."
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "VST 2.4 plug-in folder"
 !insertmacro MUI_PAGE_DIRECTORY
