@@ -6,7 +6,8 @@
 #   Tolvan_Velmora-<version>-linux-x86_64.tar.gz  the Linux plug-ins with install.sh
 # Name, vendor and version are the project's own (project(VERSION) in CMakeLists.txt and
 # parameters/plugin_version.h.in). The same commit gives the same files: every time stamp
-# is SOURCE_DATE_EPOCH, the last commit's time unless set.
+# is SOURCE_DATE_EPOCH, the last commit's time unless set. VELMORA_DIST names another
+# folder than dist/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -16,7 +17,7 @@ export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 export TZ=UTC LC_ALL=C
 
 native=$root/build/native win64=$root/build/win64
-work=$root/build/package dist=$root/dist
+work=$root/build/package dist=$(readlink -m "${VELMORA_DIST:-$root/dist}")
 build() {
   local preset=$1; shift
   [ -f "$root/build/$preset/CMakeCache.txt" ] || cmake --preset "$preset" >/dev/null

@@ -120,4 +120,5 @@ check "after the uninstall Inter is still there, Cinzel is gone" test -f "$drive
   -z "$(reg_value "$fonts_key" "Cinzel (TrueType)")"
 
 [ "$failures" = 0 ] || { echo "FAIL: $failures check(s) of the Windows installer; Wine's output in $work/wine.log"; exit 1; }
+rm -rf "$WINEPREFIX"
 echo "PASS: the Windows installer"
