@@ -43,9 +43,9 @@ snapshot() {
   awk '/^\[/ { sub(/\] [0-9]+$/, "]"); keep = ($0 ~ /^\[Software/ && $0 !~ /NetworkCards/) }
        keep && !/^#time=/' "$WINEPREFIX/system.reg" >"$work/$1.reg"
 }
-same_as_fresh() {
+same_as() {
   snapshot after
-  diff "$work/fresh.files" "$work/after.files" && diff "$work/fresh.reg" "$work/after.reg"
+  diff "$work/$1.files" "$work/after.files" && diff "$work/$1.reg" "$work/after.reg"
 }
 fonts_registered() {
   [ "$(reg_value "$fonts_key" "Cinzel (TrueType)")" = '"Cinzel-Regular.ttf"' ] &&
@@ -104,20 +104,22 @@ VELMORA_INSTALLED_VST2='C:\Audio Plugins\VST\Tolvan_Velmora.dll' \
 check "installed CLAP and VST 3 render as the installed VST 2.4 library" grep -q '^\[  PASSED  \] 1 test' "$work/hosts.log"
 
 run "$drive/Program Files/Tolvan Velmora/uninstall.exe" /S
-check "silent uninstall leaves the prefix's files and registry as they were" same_as_fresh
+check "silent uninstall leaves the prefix's files and registry as they were" same_as fresh
 
-# Inter installed before: kept as it was, and not taken away by the uninstaller.
+# Inter installed before: kept as it was, and not taken away by the uninstaller. Only the
+# VST 3 and the fonts this time.
 cp "$work/zip/"*/Fonts/Inter-*.ttf "$drive/windows/Fonts/"
 wine reg add "HKLM\\${fonts_key//\\\\/\\}" /v "Inter (TrueType)" /d Inter-Regular.ttf /f >>"$work/wine.log" 2>&1
 wine reg add "HKLM\\${fonts_key//\\\\/\\}" /v "Inter Bold (TrueType)" /d Inter-Bold.ttf /f >>"$work/wine.log" 2>&1
 wineserver -w
-run "$setup" /S
+snapshot with-inter
+run "$setup" /S /NOVST2 /NOCLAP
+check "/NOVST2 /NOCLAP: the VST 3 alone" test -f "$common/VST3/Tolvan_Velmora.vst3/Contents/x86_64-win/Tolvan_Velmora.vst3" -a \
+  ! -e "$common/VST2" -a ! -e "$common/CLAP"
 check "an Inter already there is not taken as the installer's" \
   test -z "$(reg_value "$state_key\\\\Fonts" Inter-Regular.ttf)" -a -n "$(reg_value "$state_key\\\\Fonts" Cinzel-Regular.ttf)"
 run "$drive/Program Files/Tolvan Velmora/uninstall.exe" /S
-check "after the uninstall Inter is still there, Cinzel is gone" test -f "$drive/windows/Fonts/Inter-Bold.ttf" -a \
-  "$(reg_value "$fonts_key" "Inter (TrueType)")" = '"Inter-Regular.ttf"' -a ! -e "$drive/windows/Fonts/Cinzel-Regular.ttf" -a \
-  -z "$(reg_value "$fonts_key" "Cinzel (TrueType)")"
+check "after the uninstall Inter is still there, and nothing else" same_as with-inter
 
 [ "$failures" = 0 ] || { echo "FAIL: $failures check(s) of the Windows installer; Wine's output in $work/wine.log"; exit 1; }
 rm -rf "$WINEPREFIX"
