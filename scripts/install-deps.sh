@@ -35,6 +35,11 @@ packages=(
   sox imagemagick libfftw3-dev calf-plugins
   # a comma-decimal locale (de_DE.UTF-8) for the tests that run every format under it
   locales
+  # the release packages (scripts/package.sh) and their checks: the Windows installer, the
+  # zip, the Debian package with its man page, and lintian. Not fonts-inter, which the
+  # Debian package depends on: Wine registers a machine's font folders whatever fontconfig
+  # hides, and the Windows tests want only the panel's own faces in their prefixes.
+  nsis zip help2man dpkg-dev lintian
 )
 
 # npm fetches the fonts; the machine's own Node.js is used when it has one.

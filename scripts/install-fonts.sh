@@ -45,7 +45,8 @@ if [ -z "$python" ]; then
   exit 1
 fi
 
-# Fetches a package's tarball once and unpacks the Regular and Bold faces from it.
+# Fetches a package's tarball once and unpacks the Regular and Bold faces from it, and the
+# family's licence (its copyright line and the SIL Open Font License) as WORK_DIR/STEM-OFL.txt.
 fetch_family() {
   local package=$1 stem=$2
   local tarball=$work/expo-google-fonts-$package-$version.tgz
@@ -54,6 +55,7 @@ fetch_family() {
   fi
   tar -xzf "$tarball" -C "$work" \
     "package/400Regular/${stem}_400Regular.ttf" "package/700Bold/${stem}_700Bold.ttf"
+  tar -xzf "$tarball" -O package/LICENSE_FONT >"$work/$stem-OFL.txt"
 }
 
 fetch_family cinzel Cinzel

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every preset and runs every test suite: Linux (plain,
-# under ASan/UBSan and, for the threading tests, TSan), Windows under Wine, and a bounded
-# fuzz run.
+# under ASan/UBSan and, for the threading tests, TSan), Windows under Wine, a bounded fuzz
+# run, and the release packages with their checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -42,6 +42,10 @@ cmake --build --preset fuzz --target velmora_fuzz_host_calls velmora_fuzz_clap v
   velmora_fuzz_lv2 velmora_fuzz_render
 ctest --preset fuzz -R '^fuzz_'
 bash scripts/fuzz-long.sh 30 build/fuzz
+
+echo "=== packages (dist/) and their checks ==="
+bash scripts/package.sh
+bash tests/packaging/run.sh
 
 # Last, so the run closes on the Windows suites' summary.
 run_preset win64
