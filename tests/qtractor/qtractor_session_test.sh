@@ -5,7 +5,8 @@
 # in the state Qtractor keeps for it (made by the built plug-in itself). jack_transport plays
 # the session and jack_rec records the master output, whose level must be that of
 # velmora-render at the same settings; the editor opened inside Qtractor must show the panel
-# of those settings; SIGTERM must end Qtractor with status 0.
+# of those settings, and a drag of its Mix knob must reach the sound and the state Qtractor
+# saves; SIGTERM must then end Qtractor with status 0.
 #
 #   qtractor_session_test.sh CLAP SEQ_FIXTURE STATE_TOOL RENDER PANEL_PICTURE SCREENSHOT_PNG
 set -euo pipefail
@@ -105,11 +106,14 @@ done
 sleep 1
 
 # Played from the start; one second after the start, two seconds of the master output.
-printf 'locate 0\nplay\n' | timeout 5 jack_transport >/dev/null 2>&1 || fail "jack_transport failed"
-sleep 1
-timeout 10 jack_rec -f "$work/master.wav" -d 2 Qtractor:Master/out_1 Qtractor:Master/out_2 >/dev/null 2>&1 ||
-  fail "no recording"
-printf 'stop\n' | timeout 5 jack_transport >/dev/null 2>&1
+record_master() {
+  printf 'locate 0\nplay\n' | timeout 5 jack_transport >/dev/null 2>&1 || fail "jack_transport failed"
+  sleep 1
+  timeout 10 jack_rec -f "$work/$1" -d 2 Qtractor:Master/out_1 Qtractor:Master/out_2 >/dev/null 2>&1 ||
+    fail "no recording"
+  printf 'stop\n' | timeout 5 jack_transport >/dev/null 2>&1
+}
+record_master master.wav
 
 "$render" "$work/tone.wav" "$work/expected.wav" --set Drive=80% --set "Tube Bias=0.3" --set Output=-12dB >/dev/null
 "$render" "$work/tone.wav" "$work/default-output.wav" --set Drive=80% --set "Tube Bias=0.3" >/dev/null
@@ -153,6 +157,47 @@ done
 differing=$(compare -metric AE -fuzz 2% "$work/reference-masked.png" "$work/ui-masked.png" null: 2>&1 || true)
 echo "editor against the panel picture outside the curve display: $differing pixels differ"
 [ "$differing" = 0 ] || fail "the editor does not show the panel of the saved state"
+
+# Mix dragged to 0 in the editor (press on the knob, 300 pixels down in steps, 200 span the
+# range): the level becomes velmora-render's at Mix 0, the tone at Output's -12 dB.
+xdotool mousemove --window "$ui_window" 700 375 mousedown 1
+for step in 1 2 3 4 5; do
+  xdotool mousemove --window "$ui_window" 700 $((375 + 60 * step))
+  sleep 0.05
+done
+xdotool mouseup 1
+sleep 0.5
+record_master dry.wav
+"$render" "$work/tone.wav" "$work/expected-dry.wav" --set Drive=80% --set "Tube Bias=0.3" --set Output=-12dB \
+  --set Mix=0% >/dev/null
+expected=$(rms_db "$work/expected-dry.wav" 1 2 1)
+for channel in 1 2; do
+  recorded=$(rms_db "$work/dry.wav" "$channel" 0.5 1)
+  echo "after the drag, channel $channel: recorded $recorded dB, velmora-render at Mix 0 $expected dB"
+  awk -v r="$recorded" -v e="$expected" 'BEGIN { exit !(r - e < 0.2 && e - r < 0.2) }' ||
+    fail "the editor's Mix 0 did not reach Qtractor's processing"
+done
+
+# Saved (Ctrl+S), the session holds the plug-in's own state with the dragged Mix: the state
+# the plug-in saves at these settings, byte for byte.
+"$state_tool" 0=80 1=0.3 5=-12 6=0 >"$work/dragged.bin" || fail "the plug-in saved no state"
+xdotool windowfocus --sync "$main_window" key ctrl+s
+saved=
+for _ in $(seq 50); do
+  saved=$(python3 -c '
+import base64, re, struct, sys, zlib
+text = open(sys.argv[1]).read()
+found = re.search(r"<config key=\"state\">(.*?)</config>", text, re.S)
+packed = base64.b64decode("".join(found.group(1).split()))
+data = zlib.decompress(packed[4:])
+print(data.hex() if struct.unpack(">I", packed[:4])[0] == len(data) else "bad length")' "$work/velmora.qtr" \
+    2>/dev/null || true)
+  [ "$saved" = "$(od -An -v -tx1 "$work/dragged.bin" | tr -d ' \n')" ] && break
+  saved=
+  sleep 0.1
+done
+[ -n "$saved" ] || fail "the saved session does not hold the plug-in's state after the drag"
+echo "the saved session holds the plug-in's state with Mix 0"
 
 # SIGTERM: Qtractor closes the unchanged session and exits with 0 within 10 s.
 kill -TERM "$qtractor_pid"
