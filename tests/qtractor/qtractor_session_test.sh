@@ -39,6 +39,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM  # so that the clean-up runs when the test itself is stopped
 fail() {
   echo "FAIL: $*"
   [ -f "$work/qtractor.log" ] && sed 's/^/  qtractor: /' "$work/qtractor.log"
