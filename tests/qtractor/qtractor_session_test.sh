@@ -43,7 +43,8 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM  # so that the clean-up runs when the test itself is stopped
 fail() {
   echo "FAIL: $*"
-  [ -f "$work/qtractor.log" ] && sed 's/^/  qtractor: /' "$work/qtractor.log"
+  # Its messages without the xruns JACK's dummy driver reports on a busy machine.
+  [ -f "$work/qtractor.log" ] && grep -v 'XRUN' "$work/qtractor.log" | sed 's/^/  qtractor: /'
   exit 1
 }
 rms_db() {  # the RMS level in dB of channel $2 of file $1, from second $3 for $4 seconds
