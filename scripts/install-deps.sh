@@ -28,8 +28,9 @@ packages=(
   jalv jackd2 xdotool x11-utils
   # the VST 3 bundle in a real host: Ardour 7's scanner, headless Lua sessions and exporter
   ardour
-  # the CLAP plug-in in a real host's scanner (Qtractor's qtractor_plugin_scan)
-  qtractor
+  # the CLAP plug-in in a real host: Qtractor's scanner, and a Qtractor session whose ALSA
+  # sequencer is the tests' own user-space one, built against alsa-lib
+  qtractor libasound2-dev
   # looking at and measuring results (FFTW for the aliasing table; Calf Saturator's UI beside
   # ours in scripts/measure-editor-cost.sh)
   sox imagemagick libfftw3-dev calf-plugins

@@ -7,6 +7,7 @@
 #
 #   jalv_embed_test.sh LV2_PATH PANEL_PICTURE_COMMAND SCREENSHOT_PNG
 set -euo pipefail
+source "$(dirname "$0")/../support/panel_in_host.sh"
 
 lv2_path=$1 panel_picture=$2 screenshot=$3
 if [ -z "${DISPLAY:-}" ]; then
@@ -67,22 +68,16 @@ start_jalv() {
 }
 
 # The UI's part of the host window against the panel picture of the same values at the
-# scale, the curve display (where the glow keeps pulsing with the host's idle calls)
-# blacked out in both.
+# scale.
 compare_with_picture() {
   local scale=$1 width=$((840 * $1)) height=$((520 * $1))
   import -window "$host_window" "$screenshot"
-  "$panel_picture" "$work/reference.png" 0=0.8 1=0.3 --scale "$scale" >/dev/null || fail "no panel picture"
   local top=$(($(xwininfo -id "$ui_window" | awk '/Absolute upper-left Y/ { print $4 }') -
                $(xwininfo -id "$host_window" | awk '/Absolute upper-left Y/ { print $4 }')))
   convert "$screenshot" -crop "${width}x${height}+0+$top" +repage "$work/ui.png"
-  for picture in reference ui; do
-    convert "$work/$picture.png" -fill black \
-      -draw "rectangle $((255 * scale)),$((105 * scale)) $((585 * scale)),$((290 * scale))" \
-      "$work/$picture-masked.png"
-  done
   local differing
-  differing=$(compare -metric AE -fuzz 2% "$work/reference-masked.png" "$work/ui-masked.png" null: 2>&1 || true)
+  differing=$(panel_differing_pixels "$work/ui.png" "$panel_picture" 0=0.8 1=0.3 --scale "$scale") ||
+    fail "no panel picture"
   echo "UI window at ${scale}x against the panel picture outside the curve display: $differing pixels differ"
   [ "$differing" = 0 ] || fail "the embedded window does not show the panel with jalv's values"
 }
@@ -106,14 +101,7 @@ before=$(level_change) || fail "no recording"
 echo "level change through the plug-in at Mix 100 %: $before dB"
 awk -v d="$before" 'BEGIN { exit !(d > 1 || d < -1) }' || fail "Mix 100 % left the tone unchanged"
 
-# Mix: press on the knob, 300 pixels down in steps (200 span the range), release.
-xdotool mousemove --window "$ui_window" 700 375 mousedown 1
-for step in 1 2 3 4 5; do
-  xdotool mousemove --window "$ui_window" 700 $((375 + 60 * step))
-  sleep 0.05
-done
-xdotool mouseup 1
-sleep 0.5
+panel_mix_to_zero "$ui_window"
 
 after=$(level_change) || fail "no recording"
 echo "level change through the plug-in after the drag: $after dB"
