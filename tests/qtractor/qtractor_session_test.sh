@@ -97,9 +97,11 @@ qtractor_pid=$!
 pids=("$qtractor_pid" "${pids[@]}")
 
 # The session's window, and Qtractor's master output in the JACK graph: the engine runs.
+# Qtractor may mark the session as modified while it loads the plug-in's state (which tells
+# the host that the values changed).
 main_window=
 for _ in $(seq 200); do
-  main_window=$(xwininfo -root -tree | awk '/\/velmora.qtr — Qtractor": \("qtractor"/ { print $1; exit }')
+  main_window=$(xwininfo -root -tree | awk '/\/velmora.qtr( \[modified\])? — Qtractor": \("qtractor"/ { print $1; exit }')
   [ -n "$main_window" ] && jack_lsp 2>/dev/null | grep -q '^Qtractor:Master/out_2$' && break
   main_window=
   kill -0 "$qtractor_pid" 2>/dev/null || fail "Qtractor ended"

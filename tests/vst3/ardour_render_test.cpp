@@ -1,6 +1,7 @@
 // Debian's Ardour 7 as the host: its VST 3 scanner accepts the bundle, and a headless session
-// (built by ardour7-lua, rendered by ardour7-export) puts a file through the plug-in that
-// matches the VST 2.4 library's render of the same file and settings within 1e-5.
+// (built by ardour7-lua, rendered by ardour7-export) puts a file through the plug-in, the
+// VST 3 bundle or the LV2 one, that matches the VST 2.4 library's render of the same file and
+// settings within 1e-5.
 //
 // Ardour runs its plug-ins on silence between loading the session and exporting, for as long
 // as that happens to take. Silence leaves every filter and level at rest and only turns the
@@ -159,29 +160,23 @@ size_t silentLeadOf(const Interleaved& input, const Interleaved& ardour, size_t 
            })->lead;
 }
 
-TEST(ArdourHost, ScansAndRendersTheBundleLikeTheVst2Library) {
-    if (!fs::exists(scanner) || std::system("command -v ardour7-lua ardour7-export >/dev/null") != 0)
-        GTEST_SKIP() << "Ardour 7 is not installed";
-    const fs::path root = fs::temp_directory_path() / ("velmora-ardour-" + std::to_string(getpid()));
+bool ardourInstalled() {
+    return fs::exists(scanner) && std::system("command -v ardour7-lua ardour7-export >/dev/null") == 0;
+}
+
+// A scratch home for Ardour, its caches and sessions.
+fs::path ardourHome(const char* name) {
+    const fs::path root = fs::temp_directory_path() / ("velmora-ardour-" + std::string(name) + "-" + std::to_string(getpid()));
     fs::remove_all(root);
     fs::create_directories(root / "home" / ".vst3");
-    fs::create_directory_symlink(VELMORA_VST3_BUNDLE_PATH, root / "home" / ".vst3" / "Tolvan_Velmora.vst3");
     setenv("HOME", (root / "home").c_str(), 1);
     setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+    return root;
+}
 
-    // The scanner, as Ardour runs it when it finds a new bundle; its cache is what Ardour reads.
-    const fs::path bundle = root / "home" / ".vst3" / "Tolvan_Velmora.vst3";
-    ASSERT_EQ(run("env LD_LIBRARY_PATH=/usr/lib/ardour7 " + std::string(scanner) + " -f " + bundle.string(),
-                  root / "scan.log"), 0) << slurp(root / "scan.log");
-    EXPECT_NE(slurp(root / "scan.log").find("Found Plugin: Tolvan Velmora"), std::string::npos);
-    std::string cache;
-    for (const auto& entry : fs::recursive_directory_iterator(root / "cache"))
-        if (entry.path().extension() == ".v3i") cache = slurp(entry.path());
-    EXPECT_NE(cache.find(std::string("uid=\"") + classId + "\""), std::string::npos) << cache;
-    EXPECT_NE(cache.find("category=\"Fx|Distortion\""), std::string::npos) << cache;
-    EXPECT_NE(cache.find("n_inputs=\"2\" n_outputs=\"2\""), std::string::npos) << cache;
-
+// A session through the plug-in of that type and ID, exported, against the VST 2.4 library.
+void rendersLikeTheVst2Library(const fs::path& root, const char* type, const char* id) {
     Interleaved input(3 * rate * 2);
     {
         std::vector<float> left(3 * rate), right(3 * rate);
@@ -195,7 +190,8 @@ TEST(ArdourHost, ScansAndRendersTheBundleLikeTheVst2Library) {
 
     std::string ardourSettings;
     for (const Setting& s : settings) ardourSettings += std::to_string(s.index) + "=" + s.ardourValue + " ";
-    setenv("VELMORA_CLASS_ID", classId, 1);
+    setenv("VELMORA_PLUGIN_TYPE", type, 1);
+    setenv("VELMORA_PLUGIN_ID", id, 1);
     setenv("VELMORA_SETTINGS", ardourSettings.c_str(), 1);
     setenv("VELMORA_SESSION_NAME", "velmora", 1);
     // Now and then this Ardour exports a fresh session as silence (with the plug-in switched
@@ -231,6 +227,35 @@ TEST(ArdourHost, ScansAndRendersTheBundleLikeTheVst2Library) {
     ASSERT_EQ(ardour.size(), input.size()) << slurp(root / "export.log");
     EXPECT_LE(difference, 1e-5f) << "from frame " << firstFrame << ", files in " << root;
     EXPECT_GT(largestDifference(ardour, input, input.size()).first, 0.01f);  // it was processed
+}
+
+TEST(ArdourHost, ScansAndRendersTheBundleLikeTheVst2Library) {
+    if (!ardourInstalled()) GTEST_SKIP() << "Ardour 7 is not installed";
+    const fs::path root = ardourHome("vst3");
+    fs::create_directory_symlink(VELMORA_VST3_BUNDLE_PATH, root / "home" / ".vst3" / "Tolvan_Velmora.vst3");
+    // The scanner, as Ardour runs it when it finds a new bundle; its cache is what Ardour reads.
+    const fs::path bundle = root / "home" / ".vst3" / "Tolvan_Velmora.vst3";
+    ASSERT_EQ(run("env LD_LIBRARY_PATH=/usr/lib/ardour7 " + std::string(scanner) + " -f " + bundle.string(),
+                  root / "scan.log"), 0) << slurp(root / "scan.log");
+    EXPECT_NE(slurp(root / "scan.log").find("Found Plugin: Tolvan Velmora"), std::string::npos);
+    std::string cache;
+    for (const auto& entry : fs::recursive_directory_iterator(root / "cache"))
+        if (entry.path().extension() == ".v3i") cache = slurp(entry.path());
+    EXPECT_NE(cache.find(std::string("uid=\"") + classId + "\""), std::string::npos) << cache;
+    EXPECT_NE(cache.find("category=\"Fx|Distortion\""), std::string::npos) << cache;
+    EXPECT_NE(cache.find("n_inputs=\"2\" n_outputs=\"2\""), std::string::npos) << cache;
+
+    rendersLikeTheVst2Library(root, "VST3", classId);
+    if (HasFailure()) return;
+    fs::remove_all(root);
+}
+
+// The LV2 bundle in the same session, found on LV2_PATH.
+TEST(ArdourHost, RendersTheLv2BundleLikeTheVst2Library) {
+    if (!ardourInstalled()) GTEST_SKIP() << "Ardour 7 is not installed";
+    const fs::path root = ardourHome("lv2");
+    setenv("LV2_PATH", VELMORA_LV2_PATH, 1);
+    rendersLikeTheVst2Library(root, "LV2", VELMORA_LV2_URI);
     if (HasFailure()) return;
     fs::remove_all(root);
 }
