@@ -19,6 +19,9 @@ command -v qtractor >/dev/null || { echo "qtractor is not installed"; exit 77; }
 work=$(mktemp -d)
 server=velmora-qtractor-$$
 export JACK_DEFAULT_SERVER=$server JACK_NO_AUDIO_RESERVATION=1 NO_AT_BRIDGE=1
+# Qt writes window titles (the "—" in them) in the locale's encoding: UTF-8 whatever the caller
+# has, so that the titles below match.
+export LC_ALL=C.UTF-8
 # A home of its own: Qtractor's settings start from its defaults, and alsa-lib reads the
 # sequencer's definition from this home's .asoundrc.
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run
