@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
   # native build
   cmake ninja-build g++ make pkg-config
+  # the packages are dated by the last commit
+  git
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libcli11-dev
   # Windows build and its tests under Wine
