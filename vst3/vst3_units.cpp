@@ -5,7 +5,6 @@
 
 #include "parameters/factory_presets.h"
 #include "vst3/vst3_plugin.h"
-#include "vst3/vst3_state.h"
 
 using namespace vst3;
 
@@ -19,52 +18,6 @@ void copyName(TChar* to, const char* from) {
     std::memset(to, 0, sizeof(String128));
     for (int i = 0; i < 127 && from[i]; ++i) to[i] = static_cast<unsigned char>(from[i]);
 }
-
-// A component state's bytes in memory: what selectProgram writes and hands to the load.
-struct StateStream {
-    IBStream stream;
-    unsigned char bytes[256];
-    int32_t size, position;
-};
-StateStream& streamOf(IBStream* s) { return *reinterpret_cast<StateStream*>(s); }
-
-tresult VELMORA_VST3_CALL streamQuery(IBStream* self, const TUID iid, void** object) {
-    const bool known = sameUid(iid, FUnknown_iid) || sameUid(iid, IBStream_iid);
-    *object = known ? self : nullptr;
-    return known ? kResultOk : kNoInterface;
-}
-uint32_t VELMORA_VST3_CALL streamReference(IBStream*) { return 1; }  // lives on the stack
-tresult VELMORA_VST3_CALL streamRead(IBStream* self, void* buffer, int32_t count, int32_t* done) {
-    StateStream& s = streamOf(self);
-    const int32_t n = count < 0 ? 0 : std::min(count, s.size - s.position);
-    std::memcpy(buffer, s.bytes + s.position, static_cast<size_t>(n));
-    s.position += n;
-    if (done) *done = n;
-    return kResultOk;
-}
-tresult VELMORA_VST3_CALL streamWrite(IBStream* self, void* buffer, int32_t count, int32_t* done) {
-    StateStream& s = streamOf(self);
-    if (count < 0 || count > static_cast<int32_t>(sizeof s.bytes) - s.position) return kResultFalse;
-    std::memcpy(s.bytes + s.position, buffer, static_cast<size_t>(count));
-    s.position += count;
-    s.size = std::max(s.size, s.position);
-    if (done) *done = count;
-    return kResultOk;
-}
-tresult VELMORA_VST3_CALL streamSeek(IBStream* self, int64_t position, int32_t mode, int64_t* result) {
-    StateStream& s = streamOf(self);
-    const int64_t base = mode == kIBSeekSet ? 0 : mode == kIBSeekCur ? s.position : s.size;
-    if (base + position < 0 || base + position > s.size) return kResultFalse;
-    s.position = static_cast<int32_t>(base + position);
-    if (result) *result = s.position;
-    return kResultOk;
-}
-tresult VELMORA_VST3_CALL streamTell(IBStream* self, int64_t* position) {
-    if (position) *position = streamOf(self).position;
-    return kResultOk;
-}
-const IBStreamVtbl stateStreamTable = {streamQuery, streamReference, streamReference, streamRead,
-                                       streamWrite, streamSeek,      streamTell};
 
 // IUnitInfo: the root unit and its one program list.
 
@@ -170,11 +123,11 @@ tresult selectProgram(Vst3Plugin& plugin, double normalized) {
     const int program = programFromNormalized(normalized);
     if (program < 0) return kInvalidArgument;
     const PresetValues values = presetValues(factoryPresets[program]);
-    StateStream state{{&stateStreamTable}, {}, 0, 0};
-    if (!writeComponentState(&state.stream, values.parameters, values.oversamplingChoice)) return kInternalError;
-    state.position = 0;
-    const tresult loaded = componentTable.setState(&plugin.component, &state.stream);
-    if (loaded != kResultOk) return loaded;
+    // What a component state of these values does: both sides take them, the processor at
+    // its next block.
+    loadParameterValues(plugin, values.parameters);
+    chooseOversampling(plugin, values.oversamplingChoice);
+    reportLatencyChange(plugin);
     plugin.program.store(program, std::memory_order_relaxed);
     if (IComponentHandler* handler = plugin.componentHandler)
         handler->vtbl->restartComponent(handler, kParamValuesChanged);
